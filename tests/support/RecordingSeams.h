@@ -9,13 +9,13 @@
 namespace tabsend::testkit {
 
 class RecordingMessages : public MessageSink {
-public:
+  public:
     void showMessage(const std::string& text) override { shown.push_back(text); }
     std::vector<std::string> shown;
 };
 
 class RecordingProgress : public ProgressView {
-public:
+  public:
     void setItemInfo(const std::string& text) override { itemInfos.push_back(text); }
     void setProgressRange(int lo, int hi) override {
         min = lo;
@@ -25,7 +25,9 @@ public:
         value = v;
         values.push_back(v);
     }
-    std::string lastItemInfo() const { return itemInfos.empty() ? std::string() : itemInfos.back(); }
+    std::string lastItemInfo() const {
+        return itemInfos.empty() ? std::string() : itemInfos.back();
+    }
 
     std::vector<std::string> itemInfos;
     std::vector<int> values;
@@ -35,7 +37,7 @@ public:
 };
 
 class RecordingBusyNotice : public BusyNotice {
-public:
+  public:
     void show() override {
         open = true;
         ++shows;
@@ -58,14 +60,14 @@ public:
 };
 
 class CountingWindowRefresh : public WindowRefresh {
-public:
+  public:
     void refreshLocked() override { ++count; }
     int count = 0;
 };
 
 // An event pump with nothing to run: counts how often the code let events through.
 class CountingPump : public EventPump {
-public:
+  public:
     void yieldOnce() override { ++yields; }
     long yields = 0;
 };
