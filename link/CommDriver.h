@@ -16,6 +16,7 @@ struct SoftTimer {
     Flag16 Done = kTrue;             // not counting (stopped or run out)
 
     // run true: count `ticks` from now; run false: stop (10000, done), ticks ignored.
+    // A timer set to run for 0 or fewer ticks runs out at the next tick.
     void Set(std::int32_t ticks, bool run);
     // One tick: counts down while running; reaching 0 marks it done.
     void Tick();
@@ -25,16 +26,32 @@ struct SoftTimer {
 
 // The engine's events that the driver raises after sending.
 class SendEvents {
-public:
+  public:
     virtual ~SendEvents() = default;
     virtual void RaiseEvSent() = 0;           // sent to a unit address
     virtual void RaiseEvBroadcastSent() = 0;  // sent to address 0
 };
 
 class CommDriver {
-public:
+  public:
+    static constexpr std::int32_t kTickMs = 10;  // period of Timer1
+    static constexpr std::int32_t kStartResponseTimeout = 1400;
+    static constexpr std::int32_t kGapTicks = 2;            // silence that ends a reply
+    static constexpr std::int32_t kTurnaroundTicks = 1000;  // quiet time after a broadcast
+    static constexpr std::int32_t kStoppedTicks = 10000;    // what a stopped timer holds
+    // The input buffer the port is opened with: a reply is taken in once this many bytes
+    // are waiting, even if the line has not gone quiet.
+    static constexpr int kInBufferSize = 1024;
+    // A send whose output count has not gone down for this many ticks is a send error
+    // (the line moves a byte in far less than one tick at every speed the tool uses).
+    static constexpr std::int32_t kSendStallTicks = 500;
+
     CommDriver(ModBusDll& dll, SerialPort& port, EventPump& pump, TickTimer& timer1,
                MessageSink& messages);
+    // Stops Timer1 if this driver started it (its handler points here).
+    ~CommDriver();
+    CommDriver(const CommDriver&) = delete;
+    CommDriver& operator=(const CommDriver&) = delete;
 
     void SetEvents(SendEvents* events) { events_ = events; }
 
@@ -65,25 +82,30 @@ public:
     void TimerInit();
     // Run by every Timer1 tick: ticks the four timers in order.
     void TimerTick();
+    // Timer1 ticks handled since this driver was made.
+    std::int64_t TickCount() const { return tickCount_; }
 
     // Discards stale input, writes TxFrame, yields until the output has left the wire,
     // arms the response (or turnaround) timer and raises the engine's event. A serial
-    // error shows "data send error！  " + the layer's text and returns false (no event).
+    // error (or output that stops draining) shows "data send error！  " + the layer's text
+    // once and returns false without raising an event; the engine then ends the exchange.
     bool SendFrame();
     // Waits for a reply: 1 when none began within ResponseTimeout ticks, 0 when a frame
-    // ended by 2 ticks of silence is in RxFrame.
+    // ended by 2 ticks of silence is in RxFrame (RxFrame.Length = the bytes counted).
     std::uint8_t ReceiveFrame();
 
     SerialPort& port() { return port_; }
     EventPump& pump() { return pump_; }
 
-private:
+  private:
     ModBusDll& dll_;
     SerialPort& port_;
     EventPump& pump_;
     TickTimer& timer1_;
     MessageSink& messages_;
     SendEvents* events_ = nullptr;
+    bool timerStarted_ = false;
+    std::int64_t tickCount_ = 0;
 };
 
 }  // namespace tabsend

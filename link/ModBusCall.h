@@ -9,20 +9,24 @@
 namespace tabsend {
 
 class ModBusCall {
-public:
+  public:
     explicit ModBusCall(ModBusMaster& master) : master_(master) {}
 
     // Puts one request on the wire; returns once the frame has left the output buffer and
-    // the response timer runs. Always -1.
+    // the response timer runs. Always -1. When the port fails, the user has been told and
+    // the following WaitResponse gives 32. A request sent before the previous one was
+    // collected first completes and drops the previous exchange.
     Flag16 SendRequest(std::uint8_t FuncCode, std::uint8_t Address,
                        std::span<const std::uint8_t> Data, std::int32_t Count);
 
     // Waits for the outcome of the last SendRequest: 0 with the reply written to the
-    // out-arguments (DataOut receives at most its own size), or 32 / 33 with them untouched.
+    // out-arguments (DataOut receives at most its own size; LengthOut is the reply's data
+    // length), or 32 / 33 with them untouched. Without a request pending (none sent, already
+    // collected, or a broadcast) it gives 32 at once.
     std::uint8_t WaitResponse(std::uint8_t& FuncCodeOut, std::span<std::uint8_t> DataOut,
                               std::int32_t& LengthOut, std::uint8_t& AddressOut);
 
-private:
+  private:
     ModBusMaster& master_;
 };
 
