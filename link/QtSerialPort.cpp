@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #endif
 
 namespace tabsend {
@@ -131,6 +132,13 @@ CommError openFailure(QSerialPort::SerialPortError error, const QString& qtText,
         case QSerialPort::OpenError:
             return {CommErrorNumber::PortAlreadyOpen, "The port is already open"};
         case QSerialPort::UnsupportedOperationError:
+#ifndef Q_OS_WIN
+            // The line settings cannot even be read: the device is no serial port.
+            if (qtText == QString::fromLocal8Bit(std::strerror(ENOTTY))) {
+                return {CommErrorNumber::Other,
+                        "Port " + device + " is not a serial device (" + text(qtText) + ")"};
+            }
+#endif
             return {CommErrorNumber::BadSettings, "Port " + device +
                                                       " does not accept the line settings \"" +
                                                       settings + "\" (" + text(qtText) + ")"};
@@ -172,8 +180,12 @@ void QtSerialPort::Impl::onError(QSerialPort::SerialPortError error) {
             // The line is gone. Left open, the port would report the same error again on
             // every pass of the event loop and keep a core busy; so it closes here.
             const bool onWrite = writing || error == QSerialPort::WriteError;
+            // A read error is mostly a hang-up (the read gave nothing), where the system's
+            // last error text belongs to something else: it is left out then.
+            const std::string detail =
+                error == QSerialPort::ReadError ? std::string() : " (" + why + ")";
             record({onWrite ? CommErrorNumber::WriteFailed : CommErrorNumber::ReadFailed,
-                    "Port " + device + " failed and was closed (" + why + ")"});
+                    "The line on port " + device + " was lost and the port was closed" + detail});
             ++quiet;
             port.close();
             --quiet;
