@@ -24,13 +24,14 @@ std::optional<int> toInt(std::string_view s) {
 std::optional<LineSettings> parseLineSettings(std::string_view text) {
     std::string_view fields[4];
     int n = 0;
-    while (n < 4) {
+    bool more = true;  // a comma followed the last field taken
+    while (n < 4 && more) {
         auto comma = text.find(',');
         fields[n++] = text.substr(0, comma);
-        if (comma == std::string_view::npos) break;
-        text.remove_prefix(comma + 1);
+        more = comma != std::string_view::npos;
+        if (more) text.remove_prefix(comma + 1);
     }
-    if (n != 4 || text.find(',') != std::string_view::npos) return std::nullopt;
+    if (n != 4 || more) return std::nullopt;  // fewer or more than four fields
     LineSettings s;
     auto baud = toInt(fields[0]);
     auto data = toInt(fields[2]);
