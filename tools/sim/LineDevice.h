@@ -26,7 +26,7 @@ struct Reply {
 };
 
 class LineDevice {
-public:
+  public:
     virtual ~LineDevice() = default;
     // One frame arrived, sent by the host with `hostSettings`; `nowUs` is the moment its
     // last byte arrived (virtual or real microseconds; only differences matter).
