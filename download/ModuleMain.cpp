@@ -108,13 +108,13 @@ void ModuleMain::ProgressFull() {
 
 void ModuleMain::ProgressSharesInit() {
     int n = 0;
-    for (int s = 1; s <= 3; ++s) n += isTrue(state_.LanSetFlag(s)) ? 1 : 0;
+    for (int s = 1; s <= 3; ++s) n += LanSetFlagChk(s) == kTrue ? 1 : 0;
     if (n > 0) {
         const auto share = [n](int points) {
             return static_cast<std::int16_t>(RoundHalfEven(points, n));
         };
         for (int s = 1; s <= 3; ++s) {
-            if (!isTrue(state_.LanSetFlag(s))) continue;
+            if (LanSetFlagChk(s) != kTrue) continue;
             ShareErase(s) = share(3);
             ShareLanInfo(s) = share(6);
             ShareIndex(s) = share(30);
