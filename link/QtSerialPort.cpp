@@ -10,6 +10,9 @@
 #include <limits>
 
 #ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #else
 #include <poll.h>
@@ -282,8 +285,20 @@ std::string QtSerialPort::device() const {
 }
 
 int QtSerialPort::inBufferCount() {
-    if (!impl_->port.isOpen()) return 0;
-    return clampToInt(impl_->port.bytesAvailable());
+    Impl& d = *impl_;
+    if (!d.port.isOpen()) return 0;
+#ifndef Q_OS_WIN
+    // Bytes the system already holds count as waiting too, as they do with a serial
+    // driver's own queue: they are taken in now rather than at the next pass of the event
+    // loop. (On Windows the port reads ahead into its own buffer anyway.)
+    int inSystem = 0;
+    if (::ioctl(d.port.handle(), FIONREAD, &inSystem) == 0 && inSystem > 0) {
+        d.port.waitForReadyRead(0);
+        if (d.port.isOpen() && d.port.error() == QSerialPort::TimeoutError) d.port.clearError();
+        if (!d.port.isOpen()) return 0;
+    }
+#endif
+    return clampToInt(d.port.bytesAvailable());
 }
 
 void QtSerialPort::discardInput() {

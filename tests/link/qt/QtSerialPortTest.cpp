@@ -7,7 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <thread>
 #include <vector>
@@ -350,6 +350,19 @@ TEST_F(QtSerialPortOnPty, DiscardInputDropsWhatCameIn) {
     yieldUntil(
         pump, [&] { return port.inBufferCount() == 1; }, 300);
     EXPECT_EQ(port.input(), Bytes{9});
+    EXPECT_TRUE(port.takeError().ok());
+}
+
+// Bytes that have reached the system count as waiting at once, without a yield.
+TEST_F(QtSerialPortOnPty, InBufferCountSeesBytesTheSystemHolds) {
+    QtSerialPort port;
+    ASSERT_TRUE(port.open(pty.slavePath(), "57600,e,8,1").ok());
+    ASSERT_TRUE(pty.write(Bytes{0x21, 0x7E, 0x02, 0x80, 0x6B}));
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (port.inBufferCount() < 5 && std::chrono::steady_clock::now() < end) {
+    }
+    EXPECT_EQ(port.inBufferCount(), 5);
+    EXPECT_EQ(port.input(), (Bytes{0x21, 0x7E, 0x02, 0x80, 0x6B}));
     EXPECT_TRUE(port.takeError().ok());
 }
 
