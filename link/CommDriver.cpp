@@ -76,9 +76,10 @@ void CommDriver::TimerTick() {
 }
 
 bool CommDriver::SendFrame() {
-    // An error the port went into while nobody was sending (e.g. while a reply was
-    // awaited) belongs to no send; only errors from here on end this one.
-    (void)port_.takeError();
+    // An error the port went into while nobody was sending (e.g. the line was lost while a
+    // reply was awaited) does not end this send by itself; but when the send then fails,
+    // it is the better explanation of the two.
+    const CommError earlier = port_.takeError();
 
     const auto length = static_cast<std::size_t>(std::clamp<std::int32_t>(
         dll_.TxFrame.Length, 0, static_cast<std::int32_t>(dll_.TxFrame.Data.size())));
@@ -93,7 +94,7 @@ bool CommDriver::SendFrame() {
 
     // Stale input goes before the request goes out.
     port_.discardInput();
-    if (CommError e = port_.output(frame); !e.ok()) return fail(e);
+    if (CommError e = port_.output(frame); !e.ok()) return fail(earlier.ok() ? e : earlier);
     if (CommError e = port_.takeError(); !e.ok()) return fail(e);
 
     // The response timeout runs from the moment the output has left the wire.

@@ -249,6 +249,43 @@ TEST(ModBusCallTest, APortThatVanishesWhileAwaitingTheReplyTimesOutWithoutAMessa
     EXPECT_EQ(rig.messages.shown.size(), 1u);
 }
 
+// A port layer that closes itself when the line is lost and keeps the reason.
+class SelfClosingPort : public FakeSerialPort {
+  public:
+    using FakeSerialPort::FakeSerialPort;
+    void loseLine() {
+        lost_ = {CommErrorNumber::ReadFailed, "The line was lost"};
+        close();
+    }
+    CommError takeError() override {
+        CommError e = lost_;
+        lost_ = {};
+        return e;
+    }
+
+  private:
+    CommError lost_;
+};
+
+TEST(ModBusCallTest, ASendAfterTheLineWasLostTellsWhyNotJustThatThePortIsClosed) {
+    VirtualClock clock;
+    ScriptedDevice device;
+    SelfClosingPort port(clock, &device);
+    RecordingMessages messages;
+    ModbusLink link(port, clock, clock.timer1(), messages);
+    ASSERT_TRUE(port.open("COM1", "57600,e,8,1").ok());
+    link.master.MasterInit();
+    link.driver.SetResponseTimeout(20);
+    link.call.SendRequest(0x7E, 33, kConnect, 1);
+    clock.atTick(clock.ticks() + 3, [&] { port.loseLine(); });
+    Outs o;
+    EXPECT_EQ(link.call.WaitResponse(o.func, o.data, o.length, o.address), ErrTimeout);
+    EXPECT_TRUE(messages.shown.empty());
+    link.call.SendRequest(0x7E, 33, kConnect, 1);
+    EXPECT_EQ(link.call.WaitResponse(o.func, o.data, o.length, o.address), ErrTimeout);
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"data send error！  The line was lost"});
+}
+
 TEST(ModBusCallTest, RequestsOnAClosedPortFailWithTheMessage) {
     LinkRig rig;
     rig.port.close();
