@@ -17,7 +17,11 @@
 #else
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#ifdef Q_OS_LINUX
+#include <sys/sysmacros.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
@@ -66,8 +70,13 @@ QSerialPort::DataBits dataBitsToQt(int bits) {
 
 #ifndef Q_OS_WIN
 // Who holds the lock file QSerialPort keeps for a device ("LCK..pts_3" for /dev/pts/3 in
-// the first lock folder that has one). Empty when no holder is known.
-std::string lockHolder(const QString& device) {
+// the first lock folder that has one). pid 0 when no holder is known.
+struct LockHolder {
+    qint64 pid = 0;
+    std::string app;
+};
+
+LockHolder lockHolder(const QString& device) {
     static const char* const folders[] = {"/var/lock",         "/etc/locks", "/var/spool/locks",
                                           "/var/spool/uucp",   "/tmp",       "/var/tmp",
                                           "/var/lock/lockdev", "/run/lock"};
@@ -79,15 +88,24 @@ std::string lockHolder(const QString& device) {
         QLockFile lock(path);
         qint64 pid = 0;
         QString host, app;
-        if (!lock.getLockInfo(&pid, &host, &app)) continue;
-        std::string who = "process " + std::to_string(pid);
-        if (!app.isEmpty()) who += " (" + text(app) + ")";
-        if (pid == QCoreApplication::applicationPid()) who += ", this program";
-        return who;
+        if (lock.getLockInfo(&pid, &host, &app) && pid > 0) return {pid, text(app)};
     }
     return {};
 }
 #endif
+
+// A pseudo-terminal slave (/dev/pts/N), which has no parity bit.
+bool isPseudoTerminal(const std::string& device) {
+#ifdef Q_OS_LINUX
+    struct stat st {};
+    if (::stat(device.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) return false;
+    const unsigned int kind = major(st.st_rdev);
+    return kind >= 136 && kind <= 143;  // the Unix98 pty slaves
+#else
+    (void)device;
+    return false;
+#endif
+}
 
 // An open that QSerialPort refused with a permission error: another program holding the
 // port and a user without rights on the device look alike to QSerialPort.
@@ -114,9 +132,15 @@ CommError permissionFailure(const std::string& device, const QString& qtText) {
                     "No permission to use port " + device + " (" + text(qtText) + ")"};
         }
     }
+    const LockHolder holder = lockHolder(path);
+    if (holder.pid == QCoreApplication::applicationPid()) {
+        return {CommErrorNumber::PortBusy, "Port " + device + " is already in use by this program"};
+    }
     std::string message = "Port " + device + " is in use by another program";
-    if (const std::string holder = lockHolder(path); !holder.empty()) {
-        message += " (locked by " + holder + ")";
+    if (holder.pid > 0) {
+        message += " (locked by process " + std::to_string(holder.pid);
+        if (!holder.app.empty()) message += ", " + holder.app;
+        message += ")";
     } else {
         message += " (" + text(qtText) + ")";
     }
@@ -248,7 +272,17 @@ CommError QtSerialPort::open(const std::string& device, const std::string& setti
     d.port.setFlowControl(QSerialPort::NoFlowControl);
 
     ++d.quiet;
-    const bool opened = d.port.open(QIODevice::ReadWrite);
+    bool opened = d.port.open(QIODevice::ReadWrite);
+    if (!opened && d.port.error() == QSerialPort::UnsupportedOperationError &&
+        line->parity != Parity::None && isPseudoTerminal(device)) {
+        // The pseudo-terminal drops the parity bit, and the C library reports that as
+        // "Invalid argument" when the request changes nothing else (the terminal was left
+        // at these very settings by a program that ended without closing it). Without
+        // parity the terminal is set exactly the same.
+        d.port.clearError();
+        d.port.setParity(QSerialPort::NoParity);
+        opened = d.port.open(QIODevice::ReadWrite);
+    }
     CommError result;
     if (opened) {
         d.port.clear(QSerialPort::Input);  // stale input from before the open

@@ -190,6 +190,71 @@ TEST_F(QtSerialPortOnPty, SecondOpenOfTheSameDeviceIsBusy) {
     EXPECT_TRUE(later.ok()) << later.description;
 }
 
+// The same seen from another program: the holder's process is named.
+TEST_F(QtSerialPortOnPty, PortHeldByAnotherProgramIsBusy) {
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        QtSerialPort holder;
+        const char ok = holder.open(pty.slavePath(), "57600,e,8,1").ok() ? 'y' : 'n';
+        if (::write(ready[1], &ok, 1) != 1) ::_exit(1);
+        char done = 0;
+        if (::read(release[0], &done, 1) < 0) ::_exit(1);
+        ::_exit(0);
+    }
+    char opened = 0;
+    ASSERT_EQ(::read(ready[0], &opened, 1), 1);
+    ASSERT_EQ(opened, 'y');
+    QtSerialPort port;
+    const CommError e = port.open(pty.slavePath(), "57600,e,8,1");
+    const char done = 'x';
+    EXPECT_EQ(::write(release[1], &done, 1), 1);
+    int status = 0;
+    EXPECT_EQ(::waitpid(child, &status, 0), child);
+    for (int fd : {ready[0], ready[1], release[0], release[1]}) ::close(fd);
+
+    EXPECT_EQ(e.number, CommErrorNumber::PortBusy) << e.description;
+    EXPECT_NE(e.description.find("another program"), std::string::npos) << e.description;
+    EXPECT_NE(e.description.find(std::to_string(child)), std::string::npos) << e.description;
+    EXPECT_FALSE(port.isOpen());
+    // The holder has ended: the lock it left behind is stale and the port opens.
+    const CommError later = port.open(pty.slavePath(), "57600,e,8,1");
+    EXPECT_TRUE(later.ok()) << later.description;
+}
+
+// A program that ends without closing leaves the pseudo-terminal at its settings; opening
+// it again at the very same even-parity settings must still work.
+TEST_F(QtSerialPortOnPty, PtyLeftOpenByAnEndedProgramOpensAgain) {
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        QtSerialPort holder;
+        ::_exit(holder.open(pty.slavePath(), "57600,e,8,1").ok() ? 0 : 1);  // no close
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    for (int round = 0; round < 2; ++round) {
+        QtSerialPort port;
+        const CommError e = port.open(pty.slavePath(), "57600,e,8,1");
+        ASSERT_TRUE(e.ok()) << "round " << round << ": " << e.description;
+        EXPECT_EQ(port.settings(), "57600,e,8,1");
+        const termios tio = pty.slaveTermios();
+        EXPECT_EQ(cfgetospeed(&tio), B57600);
+        EXPECT_EQ(tio.c_cflag & CSTOPB, 0u);
+        const Bytes request = buildFrame(kUnit, kConnectCode, Bytes{0x01});
+        ASSERT_TRUE(port.output(request).ok());
+        EXPECT_EQ(pty.read(request.size(), 2000), request);
+    }
+}
+
 // A user without rights on the device is told so, not that the port is busy. As root the
 // open runs in a child process that gives up root first.
 TEST_F(QtSerialPortOnPty, DeviceWithoutRightsIsPermissionDenied) {
