@@ -1,9 +1,10 @@
 #include "download/DownloadCodec.h"
 
 #include <algorithm>
-#include <cctype>
 #include <limits>
 #include <span>
+
+#include "langfiles/IniNumbers.h"
 
 namespace tabsend {
 
@@ -20,10 +21,12 @@ std::array<std::uint8_t, N> toBytes(std::int64_t v) {
 }
 
 template <typename T>
-T clampToField(std::int64_t v) {
-    if (v < 0) return 0;
-    const auto hi = static_cast<std::int64_t>(std::numeric_limits<T>::max());
-    return static_cast<T>(std::min(v, hi));
+T clampToField(std::string_view text) {
+    const double v = RoundHalfEven(LeadingNumber(text));
+    if (!(v > 0)) return 0;  // negative, zero or not a number
+    constexpr auto hi = std::numeric_limits<T>::max();
+    if (v >= static_cast<double>(hi)) return hi;
+    return static_cast<T>(v);
 }
 
 void append(MessageBytes& m, std::span<const std::uint8_t> bytes) {
@@ -107,7 +110,7 @@ BitmapBuffer HexListToBytes(std::string_view text) {
     return out;
 }
 
-std::int64_t RoundHalfEven(std::int64_t num, std::int64_t den) {
+std::int64_t DivideRoundHalfEven(std::int64_t num, std::int64_t den) {
     std::int64_t q = num / den;
     std::int64_t r = num % den;
     if (r < 0) {  // floor division for negative numerators
@@ -118,37 +121,14 @@ std::int64_t RoundHalfEven(std::int64_t num, std::int64_t den) {
     return q;
 }
 
-std::int64_t LeadingNumber(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
-    std::int64_t v = 0;
-    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-        const int d = text[i] - '0';
-        if (v > (kMax - d) / 10) {
-            v = kMax;
-            for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-            }
-            break;
-        }
-        v = v * 10 + d;
-    }
-    return negative ? -v : v;
-}
-
 std::uint8_t IniByte(std::string_view text) {
-    return clampToField<std::uint8_t>(LeadingNumber(text));
+    return clampToField<std::uint8_t>(text);
 }
 std::int16_t IniInt16(std::string_view text) {
-    return clampToField<std::int16_t>(LeadingNumber(text));
+    return clampToField<std::int16_t>(text);
 }
 std::int32_t IniInt32(std::string_view text) {
-    return clampToField<std::int32_t>(LeadingNumber(text));
+    return clampToField<std::int32_t>(text);
 }
 
 std::uint8_t CountSetBits(std::uint8_t value) {

@@ -49,16 +49,12 @@ std::array<std::uint8_t, 2> IntToBytes2(std::int16_t v);
 BitmapBuffer HexListToBytes(std::string_view text);
 
 // num / den rounded to the nearest integer, halves to the even one. den must be > 0.
-std::int64_t RoundHalfEven(std::int64_t num, std::int64_t den);
+std::int64_t DivideRoundHalfEven(std::int64_t num, std::int64_t den);
 
-// The number a LanTable.ini or source-file text begins with: blanks skipped, an optional
-// sign, then decimal digits; "" or text without a leading number gives 0. Values beyond
-// the 64-bit range saturate.
-std::int64_t LeadingNumber(std::string_view text);
-
-// The leading number narrowed to the field it is sent in. Every number the download sends
-// is unsigned: negative texts give 0 and values above the field's range its largest value
-// (byte 0..255, 16-bit 0..32767, 32-bit 0..2147483647).
+// The number an INI value begins with (see langfiles/IniNumbers.h: "" and text without a
+// number read as 0, a fraction is rounded halves to even), narrowed to the field it is sent
+// in. Every number the download sends is unsigned: negative texts give 0 and values above
+// the field's range its largest value (byte 0..255, 16-bit 0..32767, 32-bit 0..2147483647).
 std::uint8_t IniByte(std::string_view text);
 std::int16_t IniInt16(std::string_view text);
 std::int32_t IniInt32(std::string_view text);

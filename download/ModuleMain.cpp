@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "langfiles/IniFile.h"
+#include "langfiles/LanguageCodeManage.h"
+
 namespace tabsend {
 
 namespace {
@@ -45,7 +48,7 @@ std::string strKey(std::int32_t i, const char* name) {
 class StringProgress {
   public:
     StringProgress(std::int32_t total, std::int16_t share) : total_(total), share_(share) {
-        if (share > 0) step_ = RoundHalfEven(total, share);
+        if (share > 0) step_ = DivideRoundHalfEven(total, share);
     }
     std::int16_t pointsAfter(std::int32_t i) const {
         if (step_ > 0) return (i % step_) + 1 == step_ ? 1 : 0;
@@ -66,15 +69,15 @@ constexpr std::size_t kIniValueChars = 4999;
 }  // namespace
 
 ModuleMain::ModuleMain(SharedState& state, ModbusLink& link, IniValueReader reader,
-                       ProgressView& view, MessageSink& messages, const DownloadMessages& texts,
+                       ProgressView& view, MessageSink& messages, const Messages& texts,
                        LanguageNamer namer)
     : state_(state),
       link_(link),
-      reader_(std::move(reader)),
+      reader_(reader ? std::move(reader) : IniValueReader(&tabsend::ReadIniValue)),
       view_(view),
       messages_(messages),
       texts_(texts),
-      namer_(std::move(namer)) {}
+      namer_(namer ? std::move(namer) : LanguageNamer(&GetLanguageName)) {}
 
 // ---------------------------------------------------------------- helpers
 
@@ -111,7 +114,7 @@ void ModuleMain::ProgressSharesInit() {
     for (int s = 1; s <= 3; ++s) n += LanSetFlagChk(s) == kTrue ? 1 : 0;
     if (n > 0) {
         const auto share = [n](int points) {
-            return static_cast<std::int16_t>(RoundHalfEven(points, n));
+            return static_cast<std::int16_t>(DivideRoundHalfEven(points, n));
         };
         for (int s = 1; s <= 3; ++s) {
             if (LanSetFlagChk(s) != kTrue) continue;
@@ -135,7 +138,6 @@ Flag16 ModuleMain::LanSetFlagChk(int n) const {
 
 std::string ModuleMain::ReadIniValue(const std::string& section, const std::string& key,
                                      const std::string& file) const {
-    if (!reader_) return {};
     std::string v = reader_(section, key, file);
     if (v.size() > kIniValueChars) v.resize(kIniValueChars);
     return v;
@@ -573,8 +575,7 @@ void ModuleMain::ReadBackSlots(SlotDisplay& display) {
             const std::optional<std::uint32_t> version = ReadSlotVersion(s);
             display.setVersionText(s, version ? digits(*version) : std::string());
             const std::optional<std::int32_t> code = ReadSlotLanCode(s);
-            display.setLanguageText(
-                s, code ? (namer_ ? namer_(*code) : digits(*code)) : std::string());
+            display.setLanguageText(s, code ? namer_(*code) : std::string());
         }
         const bool usable = k >= 1 && k <= 7;
         const bool inOperation = usable && (k % 2) == 1;

@@ -15,9 +15,9 @@
 #include <string>
 
 #include "download/DownloadCodec.h"
-#include "download/DownloadMessages.h"
 #include "download/DownloadSeams.h"
 #include "link/ModBusCall.h"
+#include "shell/Messages.h"
 #include "shell/Seams.h"
 #include "shell/SharedState.h"
 
@@ -38,10 +38,11 @@ class ModuleMain {
     // DownloadStep once all 17 steps have run.
     static constexpr std::uint8_t kStepsDone = 18;
 
-    // `texts` must outlive the object. `namer` gives the language name of a code; without
-    // one the code's decimal digits are shown.
+    // All references must outlive the object; `texts` are the message variables of the run.
+    // Without a reader the values come from the files through ReadIniValue of langfiles/;
+    // without a namer the names come from GetLanguageName.
     ModuleMain(SharedState& state, ModbusLink& link, IniValueReader reader, ProgressView& view,
-               MessageSink& messages, const DownloadMessages& texts, LanguageNamer namer = {});
+               MessageSink& messages, const Messages& texts, LanguageNamer namer = {});
     ModuleMain(const ModuleMain&) = delete;
     ModuleMain& operator=(const ModuleMain&) = delete;
 
@@ -147,7 +148,7 @@ class ModuleMain {
     IniValueReader reader_;
     ProgressView& view_;
     MessageSink& messages_;
-    const DownloadMessages& texts_;
+    const Messages& texts_;
     LanguageNamer namer_;
     int barMax_ = 100;
 };

@@ -105,37 +105,33 @@ TEST(HexListToBytes, FillsAll1001BytesAndIgnoresTheExcess) {
 
 // ---- rounding and numbers ----
 
-TEST(RoundHalfEven, HalvesGoToTheEvenInteger) {
+TEST(DivideRoundHalfEven, HalvesGoToTheEvenInteger) {
     struct C {
         std::int64_t num, den, want;
     };
     for (const C& c : {C{3, 2, 2}, C{5, 2, 2}, C{7, 2, 4}, C{6, 3, 2}, C{3, 1, 3}, C{60, 3, 20},
                        C{500, 30, 17}, C{500, 60, 8}, C{15, 30, 0}, C{16, 30, 1}, C{45, 30, 2},
                        C{1, 2, 0}, C{0, 5, 0}, C{-3, 2, -2}}) {
-        EXPECT_EQ(RoundHalfEven(c.num, c.den), c.want) << c.num << "/" << c.den;
+        EXPECT_EQ(DivideRoundHalfEven(c.num, c.den), c.want) << c.num << "/" << c.den;
     }
 }
 
-TEST(IniNumbers, TakeTheLeadingDecimalNumber) {
-    EXPECT_EQ(LeadingNumber(""), 0);
-    EXPECT_EQ(LeadingNumber("abc"), 0);
-    EXPECT_EQ(LeadingNumber("42"), 42);
-    EXPECT_EQ(LeadingNumber("  42abc"), 42);
-    EXPECT_EQ(LeadingNumber("-7"), -7);
-    EXPECT_EQ(LeadingNumber("262144 ; base"), 262144);
-    EXPECT_EQ(LeadingNumber("99999999999999999999999"), INT64_MAX);
-}
-
 TEST(IniNumbers, ClampToTheFieldTheyAreSentIn) {
-    EXPECT_EQ(IniByte("3"), 3);
-    EXPECT_EQ(IniByte("256"), 255);
-    EXPECT_EQ(IniByte("-1"), 0);
-    EXPECT_EQ(IniByte("x"), 0);
-    EXPECT_EQ(IniInt16("1001"), 1001);
-    EXPECT_EQ(IniInt16("70000"), 32767);
-    EXPECT_EQ(IniInt32("1310720"), 1310720);
-    EXPECT_EQ(IniInt32("5000000000"), 2147483647);
-    EXPECT_EQ(IniInt32("-5"), 0);
+    struct C {
+        const char* text;
+        int byte;
+        int int16;
+        std::int64_t int32;
+    };
+    for (const C& c : {C{"3", 3, 3, 3}, C{"", 0, 0, 0}, C{"x", 0, 0, 0}, C{"  42abc", 42, 42, 42},
+                       C{"256", 255, 256, 256}, C{"-1", 0, 0, 0}, C{"1001", 255, 1001, 1001},
+                       C{"70000", 255, 32767, 70000}, C{"1310720", 255, 32767, 1310720},
+                       C{"5000000000", 255, 32767, 2147483647}, C{"12.5", 12, 12, 12},
+                       C{"13.5", 14, 14, 14}, C{"1e999", 255, 32767, 2147483647}}) {
+        EXPECT_EQ(IniByte(c.text), c.byte) << c.text;
+        EXPECT_EQ(IniInt16(c.text), c.int16) << c.text;
+        EXPECT_EQ(IniInt32(c.text), c.int32) << c.text;
+    }
 }
 
 TEST(CountSetBits, CountsBitsZeroToSeven) {

@@ -231,13 +231,9 @@ struct DownloadRig {
     SharedState state;
     RecordingProgress progress;
     MessagesWithBar messages{progress};
-    DownloadMessages texts;
+    Messages texts = MessagesForLanguage(kUiEnglish);
     MapIni ini;
-    std::map<std::int32_t, std::string> languageNames{{1, "English"}, {8, "German"}};
-    ModuleMain mm{state, link, ini.reader(), progress, messages, texts, [this](std::int32_t code) {
-                      const auto it = languageNames.find(code);
-                      return it == languageNames.end() ? std::to_string(code) : it->second;
-                  }};
+    ModuleMain mm{state, link, ini.reader(), progress, messages, texts};
 
     DownloadRig() {
         state.LanTablePath = "LanTable.ini";
