@@ -135,9 +135,15 @@ void PortControl::reopenAt(const std::string& settings) {
     PortOpen = toFlag(openWith(settings));
 }
 
-void PortControl::Download_Port_Open_57600() { reopenAt("57600,e,8,1"); }
-void PortControl::Download_Port_Open_115200() { reopenAt("115200,e,8,1"); }
-void PortControl::Download_Port_Open_38400() { reopenAt("38400,e,8,1"); }
+void PortControl::Download_Port_Open_57600() {
+    reopenAt("57600,e,8,1");
+}
+void PortControl::Download_Port_Open_115200() {
+    reopenAt("115200,e,8,1");
+}
+void PortControl::Download_Port_Open_38400() {
+    reopenAt("38400,e,8,1");
+}
 
 void PortControl::ClosePort() {
     if (port_.isOpen()) port_.close();

@@ -43,19 +43,19 @@ struct CommCombos {
     std::string Combo2 = "19200";
     std::string Combo3 = "8";
     std::string Combo4 = "Even";
-    std::string Combo5 = "1";  // hidden
+    std::string Combo5 = "1";                                          // hidden
     std::array<bool, 5> enabled = {true, false, false, false, false};  // Combo1..Combo5
 };
 
 class PortControl {
-public:
+  public:
     // `deviceForPort` maps a port number 1..9 to the device to open.
     PortControl(SerialPort& port, MessageSink& messages,
                 std::function<std::string(int)> deviceForPort);
 
-    Flag16 PortOpen = kFalse;    // the tool holds the port open
-    Flag16 AutoMode = kTrue;     // Automatic mode was selected at the last Connect
-    std::string CurrentSettings; // settings last applied by OpenPort
+    Flag16 PortOpen = kFalse;     // the tool holds the port open
+    Flag16 AutoMode = kTrue;      // Automatic mode was selected at the last Connect
+    std::string CurrentSettings;  // settings last applied by OpenPort
     CommCombos combos;
     // Selected configuration mode: 0 Automatic, 1 Manual (the option buttons SetModeOpt).
     int SelectedMode = 0;
@@ -81,7 +81,7 @@ public:
     // The error of the last opening that failed (for callers that report more).
     const CommError& lastOpenError() const { return lastError_; }
 
-private:
+  private:
     void reopenAt(const std::string& settings);
     bool openWith(const std::string& settings);
 
