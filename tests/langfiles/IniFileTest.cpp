@@ -1,0 +1,340 @@
+// INI files on disk: GetFromini, ReadIniValue, WriteIniValue, the cache of parsed files and
+// the crash-safe replacement of a file.
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <map>
+#include <string>
+
+#include "langfiles/FileIo.h"
+#include "langfiles/IniCache.h"
+#include "langfiles/IniFile.h"
+#include "tests/langfiles/LangTestSupport.h"
+
+namespace tabsend {
+namespace {
+
+using testkit::readFile;
+using testkit::TempDir;
+using testkit::writeFile;
+
+// Lets no file of this process grow beyond `bytes` while it lives: writes fail as on a full
+// disk (EFBIG; the signal that would end the process is ignored).
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lim = old_;
+        lim.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &lim);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+timespec mtimeOf(const std::string& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_mtim;
+}
+
+void setMtime(const std::string& path, const timespec& t) {
+    const timespec times[2] = {t, t};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+// ---- GetFromini / ReadIniValue / WriteIniValue ----
+
+TEST(IniFiles, WriteCreatesTheFileAndEveryWriteIsReadBack) {
+    TempDir d;
+    const std::string path = d.file("LanTable.ini");
+    EXPECT_EQ(GetFromini("Lan1Info", "LanVer", path), "");
+    ASSERT_TRUE(WriteIniValue("Lan1Info", "LanVer", "3", path));
+    EXPECT_EQ(readFile(path), "[Lan1Info]\r\nLanVer=3\r\n");
+    EXPECT_EQ(GetFromini("lan1info", "LANVER", path), "3");
+    // The same size and, most likely, the same time stamp: the new value must show.
+    ASSERT_TRUE(WriteIniValue("Lan1Info", "LanVer", "4", path));
+    EXPECT_EQ(ReadIniValue("Lan1Info", "LanVer", path), "4");
+    ASSERT_TRUE(WriteIniValue("Lan1Info", "Language", "English", path));
+    ASSERT_TRUE(WriteIniValue("LanAssInfo", "LanTotalNum", "1", path));
+    EXPECT_EQ(readFile(path),
+              "[Lan1Info]\r\nLanVer=4\r\nLanguage=English\r\n[LanAssInfo]\r\nLanTotalNum=1\r\n");
+    EXPECT_EQ(GetFromini("Lan1Info", "Language", path), "English");
+}
+
+TEST(IniFiles, WriteKeepsEveryOtherLineAndTheFileMode) {
+    TempDir d;
+    const std::string path = d.file("table.ini");
+    const std::string before =
+        "; made by hand\n[Lan1Info]\nLanVer = 2 \n# note\nLanguage=Fran\xE7"
+        "ais\n\n[X]\rk=v";
+    writeFile(path, before);
+    ::chmod(path.c_str(), 0640);
+    ASSERT_TRUE(WriteIniValue("LAN1INFO", "lanver", "3", path));
+    EXPECT_EQ(readFile(path),
+              "; made by hand\n[Lan1Info]\nLanVer=3\r\n# note\nLanguage=Fran\xE7"
+              "ais\n\n[X]\rk=v");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640U);
+}
+
+TEST(IniFiles, WriteFailsWithoutTheFolderOrOnSomethingThatIsNoFile) {
+    TempDir d;
+    EXPECT_FALSE(WriteIniValue("A", "k", "v", d.file("missing/LanTable.ini")));
+    ASSERT_EQ(::mkdir(d.file("LanTable.ini").c_str(), 0755), 0);
+    EXPECT_FALSE(WriteIniValue("A", "k", "v", d.file("LanTable.ini")));
+    EXPECT_EQ(GetFromini("A", "k", d.file("LanTable.ini")), "");
+}
+
+TEST(IniFiles, WriteRefusesValuesThatWouldBreakTheFile) {
+    TempDir d;
+    const std::string path = d.file("t.ini");
+    writeFile(path, "[A]\r\nk=1\r\n");
+    EXPECT_FALSE(WriteIniValue("A", "k", "1\r\n[B]", path));
+    EXPECT_EQ(readFile(path), "[A]\r\nk=1\r\n");
+}
+
+// Every way a file can change on disk must show in the next read.
+struct ChangeCase {
+    const char* what;
+    void (*change)(const std::string& path);
+};
+
+class IniFileChange : public ::testing::TestWithParam<ChangeCase> {};
+
+TEST_P(IniFileChange, IsSeenByTheNextRead) {
+    TempDir d;
+    const std::string path = d.file("src.ini");
+    writeFile(path, "[A]\r\nk=1111\r\n");
+    ASSERT_EQ(ReadIniValue("A", "k", path), "1111");
+    ASSERT_EQ(ReadIniValue("A", "k", path), "1111");
+    GetParam().change(path);
+    EXPECT_EQ(ReadIniValue("A", "k", path), "2222") << GetParam().what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, IniFileChange,
+    ::testing::Values(ChangeCase{"rewritten in place with another size",
+                                 [](const std::string& p) {
+                                     writeFile(p, "[A]\r\nk=2222\r\nx=1\r\n");
+                                 }},
+                      ChangeCase{"rewritten in place, same size, same modification time",
+                                 [](const std::string& p) {
+                                     const timespec old = mtimeOf(p);
+                                     writeFile(p, "[A]\r\nk=2222\r\n");
+                                     setMtime(p, old);
+                                 }},
+                      ChangeCase{"rewritten in place, same size, time moved within the same second",
+                                 [](const std::string& p) {
+                                     timespec when = mtimeOf(p);
+                                     writeFile(p, "[A]\r\nk=2222\r\n");
+                                     when.tv_nsec = (when.tv_nsec + 1000) % 1000000000;
+                                     setMtime(p, when);
+                                 }},
+                      ChangeCase{"replaced by another file of the same size and time",
+                                 [](const std::string& p) {
+                                     const timespec old = mtimeOf(p);
+                                     writeFile(p + ".new", "[A]\r\nk=2222\r\n");
+                                     setMtime(p + ".new", old);
+                                     ASSERT_EQ(::rename((p + ".new").c_str(), p.c_str()), 0);
+                                 }},
+                      ChangeCase{"written through WriteIniValue", [](const std::string& p) {
+                                     ASSERT_TRUE(WriteIniValue("A", "k", "2222", p));
+                                 }}));
+
+TEST(IniFileCache, ParsesAnUnchangedFileOnce) {
+    TempDir d;
+    const std::string path = d.file("src.ini");
+    writeFile(path, "[A]\r\nk=1\r\n");
+    IniFileCache cache;
+    for (int i = 0; i < 200; ++i) ASSERT_EQ(cache.read("A", "k", path), "1");
+    EXPECT_EQ(cache.parses(), 1U);
+    writeFile(path, "[A]\r\nk=22\r\n");
+    EXPECT_EQ(cache.read("A", "k", path), "22");
+    EXPECT_EQ(cache.parses(), 2U);
+    ::unlink(path.c_str());
+    EXPECT_EQ(cache.read("A", "k", path), "");
+    EXPECT_EQ(cache.document(path), nullptr);
+}
+
+// A file system under the test's control: stamps, contents and the clock are set by hand.
+class ScriptedProbe : public FileProbe {
+  public:
+    struct File {
+        FileStamp stamp;
+        std::string bytes;
+    };
+    FileStamp stamp(const std::string& path) override {
+        const auto it = files.find(path);
+        return it == files.end() ? FileStamp{} : it->second.stamp;
+    }
+    bool read(const std::string& path, std::string& out) override {
+        ++reads;
+        const auto it = files.find(path);
+        if (it == files.end()) return false;
+        out = it->second.bytes;
+        return true;
+    }
+    std::int64_t nowNs() override { return now; }
+
+    void put(const std::string& path, const std::string& bytes, std::int64_t changedNs) {
+        File& f = files[path];
+        f.bytes = bytes;
+        f.stamp = {true, 1, 42, static_cast<std::int64_t>(bytes.size()), changedNs, changedNs};
+    }
+
+    std::map<std::string, File> files;
+    std::int64_t now = 1'700'000'000'123'456'789;
+    int reads = 0;
+};
+
+constexpr std::int64_t kMs = 1'000'000;
+
+TEST(IniFileCacheStamps, SameStampOtherTextIsSeenWhileTheStampIsRecent) {
+    ScriptedProbe fs;
+    IniFileCache cache(fs);
+    fs.put("f", "[A]\nk=1\n", fs.now - 1 * kMs);
+    EXPECT_EQ(cache.read("A", "k", "f"), "1");
+    fs.files["f"].bytes = "[A]\nk=2\n";  // same size, same stamp: a write within one clock tick
+    EXPECT_EQ(cache.read("A", "k", "f"), "2");
+    EXPECT_EQ(cache.parses(), 2U);
+}
+
+TEST(IniFileCacheStamps, AnOldStampIsTrustedWithoutReadingTheFile) {
+    ScriptedProbe fs;
+    IniFileCache cache(fs);
+    fs.put("f", "[A]\nk=1\n", fs.now - 1000 * kMs + 7);
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(cache.read("A", "k", "f"), "1");
+    EXPECT_EQ(fs.reads, 1);
+    EXPECT_EQ(cache.contentChecks(), 0U);
+}
+
+TEST(IniFileCacheStamps, ARecentFileIsComparedUntilItsStampIsOldEnough) {
+    ScriptedProbe fs;
+    IniFileCache cache(fs);
+    fs.put("f", "[A]\nk=1\n", fs.now - 5 * kMs + 3);
+    EXPECT_EQ(cache.read("A", "k", "f"), "1");
+    EXPECT_EQ(cache.read("A", "k", "f"), "1");
+    EXPECT_EQ(fs.reads, 2);  // compared byte for byte
+    fs.now += 30 * kMs;
+    EXPECT_EQ(cache.read("A", "k", "f"), "1");  // compared once more, now trusted
+    EXPECT_EQ(cache.read("A", "k", "f"), "1");
+    EXPECT_EQ(fs.reads, 3);
+    EXPECT_EQ(cache.parses(), 1U);
+}
+
+TEST(IniFileCacheStamps, WholeSecondStampsAreTrustedOnlyAfterSeconds) {
+    ScriptedProbe fs;
+    IniFileCache cache(fs);
+    const std::int64_t second = 1'700'000'000'000'000'000;
+    fs.put("f", "[A]\nk=1\n", second);
+    fs.now = second + 1000 * kMs;  // would be old enough for a fine stamp
+    EXPECT_EQ(cache.read("A", "k", "f"), "1");
+    fs.files["f"].bytes = "[A]\nk=3\n";
+    EXPECT_EQ(cache.read("A", "k", "f"), "3");
+    fs.now = second + 3000 * kMs;
+    EXPECT_EQ(cache.read("A", "k", "f"), "3");
+    const int reads = fs.reads;
+    EXPECT_EQ(cache.read("A", "k", "f"), "3");
+    EXPECT_EQ(fs.reads, reads);
+}
+
+TEST(IniFileCacheStamps, KeepsAFewFilesAndDropsTheLeastRecentlyUsed) {
+    ScriptedProbe fs;
+    IniFileCache cache(fs, 2);
+    for (const char* f : {"a", "b", "c"}) fs.put(f, "[A]\nk=" + std::string(f) + "\n", 0);
+    EXPECT_EQ(cache.read("A", "k", "a"), "a");
+    EXPECT_EQ(cache.read("A", "k", "b"), "b");
+    EXPECT_EQ(cache.read("A", "k", "a"), "a");
+    EXPECT_EQ(cache.read("A", "k", "c"), "c");  // drops b
+    EXPECT_EQ(cache.parses(), 3U);
+    EXPECT_EQ(cache.read("A", "k", "a"), "a");
+    EXPECT_EQ(cache.parses(), 3U);
+    EXPECT_EQ(cache.read("A", "k", "b"), "b");
+    EXPECT_EQ(cache.parses(), 4U);
+}
+
+// ---- Crash-safe replacement ----
+
+TEST(AtomicSave, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
+    TempDir d;
+    const std::string path = d.file("LanTable.ini");
+    const std::string old = "[LanAssInfo]\r\nLanTotalNum=2\r\n";
+    writeFile(path, old);
+    const std::string big(200000, 'x');
+    std::string why;
+    {
+        FileSizeLimit full(4096);
+        EXPECT_FALSE(saveFileAtomically(path, big, &why));
+        EXPECT_FALSE(WriteIniValue("Big", "k", big.substr(0, 4999), path));
+    }
+    EXPECT_FALSE(why.empty());
+    EXPECT_EQ(readFile(path), old);
+    EXPECT_EQ(d.entries(), std::vector<std::string>{"LanTable.ini"});
+    ASSERT_TRUE(saveFileAtomically(path, big));
+    EXPECT_EQ(readFile(path), big);
+    EXPECT_EQ(d.entries(), std::vector<std::string>{"LanTable.ini"});
+}
+
+TEST(AtomicSave, ARegularWriteReplacesTheFileWhole) {
+    TempDir d;
+    const std::string path = d.file("t.ini");
+    ASSERT_TRUE(saveFileAtomically(path, "one"));
+    ASSERT_TRUE(saveFileAtomically(path, "two, longer"));
+    EXPECT_EQ(readFile(path), "two, longer");
+    ASSERT_TRUE(saveFileAtomically(path, ""));
+    EXPECT_EQ(readFile(path), "");
+}
+
+TEST(AtomicSave, AReadOnlyFileOrFolderIsNotWritten) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes read-only files and folders";
+    TempDir d;
+    const std::string path = d.file("LanTable.ini");
+    writeFile(path, "old");
+    ::chmod(path.c_str(), 0444);
+    EXPECT_FALSE(saveFileAtomically(path, "new"));
+    EXPECT_EQ(readFile(path), "old");
+    ::chmod(path.c_str(), 0644);
+    ::chmod(d.path().c_str(), 0555);
+    EXPECT_FALSE(saveFileAtomically(path, "new"));
+    EXPECT_EQ(readFile(path), "old");
+    ::chmod(d.path().c_str(), 0755);
+}
+
+TEST(IniEditSession, SavesOnceAndRefusesToReplaceWhatItCouldNotRead) {
+    TempDir d;
+    const std::string path = d.file("t.ini");
+    writeFile(path, "[A]\nk=1\n");
+    IniEditSession s(path);
+    ASSERT_TRUE(s.loaded());
+    for (int i = 0; i < 1000; ++i) ASSERT_TRUE(s.doc().set("B", "k" + std::to_string(i), "v"));
+    EXPECT_EQ(readFile(path), "[A]\nk=1\n");  // nothing on disk before the save
+    ASSERT_TRUE(s.save());
+    EXPECT_EQ(GetFromini("B", "k999", path), "v");
+    EXPECT_EQ(GetFromini("A", "k", path), "1");
+
+    const std::string folder = d.file("LanTable.ini");
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    IniEditSession onFolder(folder);
+    onFolder.doc().set("A", "k", "1");
+    EXPECT_FALSE(onFolder.save());
+}
+
+}  // namespace
+}  // namespace tabsend
