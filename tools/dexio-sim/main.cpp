@@ -49,6 +49,8 @@ void dump(const dexsim::DexioModel& model, const std::string& dir) {
 void logExchange(const dexsim::Exchange& ex) {
     std::string line = std::to_string(ex.atUs / 1000) + "." +
                        std::to_string(1000 + (ex.atUs % 1000)).substr(1) + " ms ";
+    line += "[" + std::to_string(ex.host.settings.baud) + "/" +
+            std::to_string(ex.host.settings.stopBits) + "] ";
     if (ex.number) line += "#" + std::to_string(ex.number) + " ";
     line += std::string(dexsim::messageKindName(ex.kind)) + " <- " + dexsim::hexBytes(ex.request);
     switch (ex.outcome) {

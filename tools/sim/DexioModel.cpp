@@ -274,6 +274,7 @@ Reply DexioModel::handleFrame(std::span<const std::uint8_t> frame, const HostLin
     ++counters_.frames;
     Exchange ex;
     ex.atUs = nowUs;
+    ex.host = host;
     ex.request.assign(frame.begin(), frame.end());
     auto finish = [&](Reply r) {
         ex.reply = r;

@@ -193,6 +193,7 @@ enum class Outcome : std::uint8_t { Answered, Silent, Ignored };
 struct Exchange {
     std::int64_t atUs = 0;
     std::uint64_t number = 0;  // 1-based count of accepted requests; 0: not accepted
+    HostLine host;             // the line as the unit saw it
     std::vector<std::uint8_t> request;
     MessageKind kind = MessageKind::Other;
     Outcome outcome = Outcome::Ignored;
