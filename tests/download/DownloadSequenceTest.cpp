@@ -87,6 +87,16 @@ TEST_F(DownloadSequence, TwoSlotsHold101PointsAt100) {
     EXPECT_EQ(rig.unit.with(0x5A, 12).at(0).progressValue, 100);
 }
 
+// 45 strings: the index adds 22 points (step 2), the bitmaps 45 (step 1), 77 in all; the
+// bar is filled at step 17 all the same.
+TEST_F(DownloadSequence, TheBarIsFullAtTheEndWhenThePointsFallShort) {
+    rig.addSlot(1, 45, [](int) { return 2; });
+    mm.DownloadSequence(host);
+    EXPECT_EQ(rig.unit.with(0x5A, 10).at(0).progressValue, 77);
+    EXPECT_EQ(rig.messages.barAtShow, (std::vector<int>{100}));
+    EXPECT_EQ(rig.messages.shown, (Calls{"Download complete!"}));
+}
+
 TEST_F(DownloadSequence, NoAnswerToIdentificationDisconnects) {
     rig.addSlot(1, 2, [](int) { return 2; });
     rig.unit.script = [](const UnitRequest&, std::size_t) { return UnitAnswer::silent(); };
