@@ -76,6 +76,11 @@ void logExchange(const dexsim::Exchange& ex) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // First of all, so that a stop request is never lost to the default action.
+    if (!installSignals()) {
+        std::perror("dexio-sim: signals");
+        return 1;
+    }
     const std::vector<std::string> args(argv + 1, argv + argc);
     const auto parsed = dexsim::parseSimOptions(args);
     if (!parsed.options) {
@@ -86,10 +91,6 @@ int main(int argc, char** argv) {
     if (opt.help) {
         std::fputs(dexsim::simUsage().c_str(), stdout);
         return 0;
-    }
-    if (!installSignals()) {
-        std::perror("dexio-sim: signals");
-        return 1;
     }
 
     dexsim::DexioModel model(opt.device);
