@@ -48,6 +48,10 @@ struct HexCase {
     Bytes expectedStart;  // the rest of the 1001 bytes must be 0
 };
 
+void PrintTo(const HexCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class HexListCases : public ::testing::TestWithParam<HexCase> {};
 
 TEST_P(HexListCases, ParsesIntoAZeroFilledBuffer) {
@@ -61,7 +65,7 @@ TEST_P(HexListCases, ParsesIntoAZeroFilledBuffer) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Texts, HexListCases,
+    BitmapTexts, HexListCases,
     ::testing::Values(HexCase{"commas", "0x00,0x1F,0xA5", {0x00, 0x1F, 0xA5}},
                       HexCase{"trailing comma", "0x1F,0xA5,", {0x1F, 0xA5}},
                       HexCase{"blanks", "0x1F 0xA5 0x7e", {0x1F, 0xA5, 0x7E}},

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <span>
 #include <string>
 #include <tuple>
@@ -50,6 +51,15 @@ struct UnitAnswer {
     static UnitAnswer damaged() { return {Damaged, 0, {}}; }
     static UnitAnswer raw(std::uint8_t f, Bytes d) { return {Raw, f, std::move(d)}; }
 };
+
+inline void PrintTo(const UnitAnswer& a, std::ostream* os) {
+    static const char* const kKinds[] = {"normal", "silent", "exception", "damaged", "raw"};
+    *os << kKinds[a.kind];
+    if (a.kind == UnitAnswer::Raw) {
+        *os << " " << int(a.func) << ":";
+        for (auto b : a.data) *os << " " << int(b);
+    }
+}
 
 // A unit at address 33 that acknowledges every message by echoing the function code and
 // the first data byte; connect gets 02, disconnect 00, slot reads the values set per slot.

@@ -163,6 +163,10 @@ struct ResultCase {
     const char* text;
 };
 
+void PrintTo(const ResultCase& c, std::ostream* os) {
+    *os << "code " << int(c.code) << ", step " << int(c.step);
+}
+
 class DownloadResult : public ::testing::TestWithParam<ResultCase> {};
 
 TEST_P(DownloadResult, ChosenByCommErrorCodeThenStep) {
@@ -173,7 +177,7 @@ TEST_P(DownloadResult, ChosenByCommErrorCodeThenStep) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, DownloadResult,
+    ResultTable, DownloadResult,
     ::testing::Values(ResultCase{0, 18, "Download complete!"},
                       ResultCase{32, 18, "Communication timeout!"},
                       ResultCase{32, 3, "Communication timeout!"},

@@ -15,6 +15,10 @@ struct ShareCase {
     int sum;  // over the due slots plus ShareAssInfo
 };
 
+void PrintTo(const ShareCase& c, std::ostream* os) {
+    *os << "due " << c.due[0] << c.due[1] << c.due[2];
+}
+
 class ProgressShares : public ::testing::TestWithParam<ShareCase> {};
 
 TEST_P(ProgressShares, SplitThePointsOverTheDueSlots) {

@@ -53,6 +53,10 @@ struct StatusCase {
     bool valuesRead;
 };
 
+void PrintTo(const StatusCase& c, std::ostream* os) {
+    *os << "status " << int(c.status);
+}
+
 class SlotStatus : public ReadBack, public ::testing::WithParamInterface<StatusCase> {};
 
 TEST_P(SlotStatus, DecidesBoxColourAndTexts) {
@@ -80,7 +84,7 @@ TEST_P(SlotStatus, DecidesBoxColourAndTexts) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, SlotStatus,
+    StatusTable, SlotStatus,
     ::testing::Values(StatusCase{0xFE, true, true, 0x0000FF00, true},     // 7 bits: green
                       StatusCase{0xFC, true, false, 0x0000FFFF, true},    // 6 bits: yellow
                       StatusCase{0x00, false, false, 0x00FF8080, true},   // 0 bits: light blue

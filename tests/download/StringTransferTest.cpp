@@ -256,6 +256,10 @@ struct FewStrings {
     int expectedPoints;
 };
 
+void PrintTo(const FewStrings& c, std::ostream* os) {
+    *os << c.strings << " strings, share " << c.share;
+}
+
 class FewStringsProgress : public ::testing::TestWithParam<FewStrings> {};
 
 // When the step rounds to 0 the share is spread over the strings: the stage carries on and
