@@ -23,6 +23,18 @@ class BusyScope {
     SharedState& s_;
 };
 
+// Sets CommBusy back to 0 on every way out of a sequence that raises it itself.
+class IdleOnExit {
+  public:
+    explicit IdleOnExit(SharedState& s) : s_(s) {}
+    ~IdleOnExit() { s_.CommBusy = kFalse; }
+    IdleOnExit(const IdleOnExit&) = delete;
+    IdleOnExit& operator=(const IdleOnExit&) = delete;
+
+  private:
+    SharedState& s_;
+};
+
 bool validSlot(int slot) {
     return slot >= 1 && slot <= 3;
 }
@@ -455,6 +467,7 @@ Flag16 ModuleMain::DeviceConnect(PortOpener& port) {
     const auto accept = [](const Reply& r) {
         return r.funcCode == FuncConnection && r.length == 1 && r.data[0] == 0x02;
     };
+    const IdleOnExit idle(state_);
     while (index <= lastIndex && port.PortOpen()) {
         state_.CommBusy = kTrue;
         SetDownItemInfo("Connection start....");
@@ -465,7 +478,6 @@ Flag16 ModuleMain::DeviceConnect(PortOpener& port) {
         if (Exchange(FuncConnection, ConnectRequest(), kConnectTries, accept, {}, PauseRule::Never,
                      reply)) {
             SetDownItemInfo("Connection established!");
-            state_.CommBusy = kFalse;
             return kTrue;
         }
         if (autoMode) SetDownItemInfo("Connection Failed!");
@@ -477,7 +489,6 @@ Flag16 ModuleMain::DeviceConnect(PortOpener& port) {
             port.Download_Port_Open_57600();
         }
     }
-    state_.CommBusy = kFalse;
     return kFalse;
 }
 
