@@ -3,6 +3,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -466,6 +467,27 @@ TEST_F(Compiler, ATableInAMissingFolderIsAFailedWrite) {
     EXPECT_EQ(messages.shown, Shown{"Language File set error!"});
     EXPECT_EQ(state.LanSetFlag1, kFalse);
     EXPECT_FALSE(c.RestoreEnabled());
+}
+
+TEST_F(Compiler, AReadOnlyFolderKeepsTheOldTable) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    const std::string p1 = source("en.ini", simpleSource("English", "3", 1, {4}));
+    select(1, p1);
+    ASSERT_EQ(c.Compile(), kTrue);
+    const std::string before = table();
+    messages.shown.clear();
+    ::chmod(dir.path().c_str(), 0555);
+    EXPECT_EQ(c.Compile(), kFalse);
+    ::chmod(dir.path().c_str(), 0755);
+    EXPECT_EQ(messages.shown, Shown{"Language File set error!"});
+    EXPECT_EQ(table(), before);
+    EXPECT_EQ(state.LanSetFlag1, kTrue);
+    ::chmod(state.LanTablePath.c_str(), 0);  // a table that cannot even be read
+    messages.shown.clear();
+    EXPECT_EQ(c.Compile(), kFalse);
+    ::chmod(state.LanTablePath.c_str(), 0644);
+    EXPECT_EQ(messages.shown, Shown{"Language File set error!"});
+    EXPECT_EQ(table(), before);
 }
 
 // ---- Busy notice, events, UI language ----
