@@ -54,7 +54,6 @@ class Bar {
 struct LanCompiler::Table {
     explicit Table(const std::string& path) : session(path) {}
     IniEditSession session;
-    bool totalNum = false;    // LanTotalNum was set
     bool sourceSlot = false;  // a slot compiled from a source file was set
     bool dummySlot = false;   // a dummy slot was set
     bool refused = false;     // a value could not be stored: the table must not be written
@@ -256,7 +255,6 @@ Flag16 LanCompiler::LanCompile() {
     TableScope scope(*this);
     Table& table = scope.table();
     table.set(kAssSection, "LanTotalNum", std::to_string(LanSelectedCount));
-    table.totalNum = true;
     LanSelectedCount = 0;
 
     struct Record {
@@ -411,7 +409,6 @@ void LanCompiler::ResetLanTable() {
     TableScope scope(*this);
     Table& table = scope.table();
     table.set(kAssSection, "LanTotalNum", "0");
-    table.totalNum = true;
     InitLanParam(state_);
     for (std::uint8_t n = 1; n <= 3; ++n) {
         SetLanDummy(n);

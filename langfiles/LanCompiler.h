@@ -21,6 +21,10 @@
 // source cannot be compiled gets 0 and "", so the download never mixes an older index with
 // this file; later slots are not written and keep their records. When the table cannot be
 // written no record is set from the compile (the old table and the old records still agree).
+//
+// While a slot is written, pending events are let through once per string (once per entry of
+// a dummy slot) through EventPump::yieldOnce and the locked window is refreshed as often; the
+// pump must only run what is pending, not wait for an event.
 
 #include <array>
 #include <cstdint>
