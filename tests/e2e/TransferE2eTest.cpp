@@ -1,0 +1,134 @@
+// Downloads over a real pseudo-terminal that end in the unit's memory: three slots byte for
+// byte at the compiled addresses, the read-back and a slot switched out of operation, and a
+// download through lost and damaged replies.
+
+#include <algorithm>
+#include <map>
+#include <tuple>
+
+#include <gtest/gtest.h>
+
+#include "tests/e2e/E2eSupport.h"
+
+namespace e2e {
+namespace {
+
+using TransferE2e = E2eTest;
+
+// Bitmap bytes that are easy to tell apart: every value 00..FF occurs across a string.
+Bytes Pattern(std::size_t length, unsigned salt) {
+    Bytes b(length);
+    for (std::size_t k = 0; k < length; ++k)
+        b[k] = static_cast<std::uint8_t>((k * 7u + salt * 31u + (k >> 8) * 3u) & 0xFFu);
+    return b;
+}
+
+bool IsBitmapKind(const std::string& kind) {
+    return kind == "bitmap" || kind == "head" || kind == "package";
+}
+
+// Frame bytes: 0 address, 1 function, 2.. data.
+int StringNumber(const LogEntry& e) {
+    return ((e.request.at(3) & 0x7F) << 8) | e.request.at(4);
+}
+
+TEST_F(TransferE2e, ThreeSlotsLandByteForByteAtTheCompiledAddressesAndOneIsSwitchedOut) {
+    Simulator& sim = StartSim({"--settings", "19200,e,8,1", "--erase-ms", "30"});
+    ASSERT_TRUE(sim.ok());
+
+    // Slot 1: 302 strings, so string numbers above 255 (string 300: 01 2C) occur.
+    // Slot 2: bitmaps at the single-message limit and just above it (head + packages).
+    const std::vector<fs::path> sources{
+        Write("english.ini", GeneratedSource(302, 1, 24, 11, 1, "English", "12")),
+        Write("german.ini", SourceText("German", "34", 8,
+                                       {Pattern(255, 1), Pattern(256, 2), Pattern(510, 3),
+                                        Pattern(1, 4), Pattern(300, 5), Pattern(254, 6)})),
+        Write("french.ini", GeneratedSource(5, 30, 80, 13, 2, "French", "56"))};
+
+    const CliRun download = Cli(DownloadArgs(sim.pty(), sources));
+    ASSERT_EQ(download.status, 0) << download.out << download.err;
+    EXPECT_TRUE(Contains(download.out, "Download complete!")) << download.out;
+    auto rows = LastSlotTable(download.out);
+    ASSERT_EQ(rows.size(), 3u) << download.out;
+    const std::vector<std::tuple<std::string, std::string, std::string>> inOperation{
+        {"in operation", "12", "English"},
+        {"in operation", "34", "German"},
+        {"in operation", "56", "French"}};
+    for (std::size_t s = 0; s < 3; ++s) {
+        EXPECT_EQ(rows[s].slot, static_cast<int>(s + 1));
+        EXPECT_EQ(std::tie(rows[s].state, rows[s].version, rows[s].language),
+                  std::tie(std::get<0>(inOperation[s]), std::get<1>(inOperation[s]),
+                           std::get<2>(inOperation[s])))
+            << download.out;
+    }
+
+    const CliRun toggle =
+        Cli({"toggle", "--port", sim.pty(), "--slot", "2", "--table", Table().string()});
+    ASSERT_EQ(toggle.status, 0) << toggle.out << toggle.err;
+    rows = LastSlotTable(toggle.out);
+    ASSERT_EQ(rows.size(), 3u) << toggle.out;
+    EXPECT_EQ(rows[0].state, "in operation");
+    EXPECT_EQ(rows[1].state, "out of operation");
+    EXPECT_EQ(rows[1].language, "German");
+    EXPECT_EQ(rows[2].state, "in operation");
+
+    ASSERT_EQ(sim.stop(), 0);
+    const std::string index = sim.indexText();
+    EXPECT_TRUE(Contains(index, "slot 2 status 0xFC present 1 in_operation 0")) << index;
+    EXPECT_TRUE(MemoryHoldsSources(sim.memory(), index, Table(), sources));
+
+    // How slot 2's long bitmaps travelled: 255 bytes in one message, 256 and 510 as a head
+    // (string number with bit 7) and packages of 255 + 1 and 255 + 255 bytes.
+    std::map<int, std::vector<int>> slot2;  // string -> sizes (single) or P then package sizes
+    for (const LogEntry& e : sim.accepted()) {
+        if (!IsBitmapKind(e.kind) || e.request.at(2) != 8) continue;
+        std::vector<int>& seen = slot2[StringNumber(e)];
+        if (e.kind == "bitmap") seen.push_back(e.request.at(9));  // L
+        if (e.kind == "head") {
+            EXPECT_EQ(e.request.at(3) & 0x80, 0x80);
+            seen.push_back(-e.request.at(9));  // -P
+        }
+        if (e.kind == "package") seen.push_back(e.request.at(6));  // M
+    }
+    EXPECT_EQ(slot2[0], (std::vector<int>{255}));
+    EXPECT_EQ(slot2[1], (std::vector<int>{-2, 255, 1}));
+    EXPECT_EQ(slot2[2], (std::vector<int>{-2, 255, 255}));
+    EXPECT_EQ(slot2[3], (std::vector<int>{1}));
+    EXPECT_EQ(slot2[4], (std::vector<int>{-2, 255, 45}));
+}
+
+TEST_F(TransferE2e, LostAndDamagedRepliesAreRetriedAndTheDownloadStaysByteExact) {
+    // 5 % of the replies lost and 5 % damaged, from a fixed seed.
+    Simulator& sim = StartSim({"--settings", "19200,e,8,1", "--erase-ms", "30", "--drop", "0.05",
+                               "--corrupt", "0.05", "--seed", "7"});
+    ASSERT_TRUE(sim.ok());
+    const std::vector<fs::path> sources{
+        Write("english.ini", GeneratedSource(40, 100, 600, 21, 1, "English", "1")),
+        Write("german.ini", GeneratedSource(12, 1, 300, 22, 8, "German", "2")),
+        Write("french.ini", GeneratedSource(12, 1, 300, 23, 2, "French", "3"))};
+
+    const CliRun run = Cli(DownloadArgs(sim.pty(), sources));
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.out, "Download complete!")) << run.out;
+
+    ASSERT_EQ(sim.stop(), 0);
+    EXPECT_TRUE(MemoryHoldsSources(sim.memory(), sim.indexText(), Table(), sources));
+
+    // The faults did hit the bitmap transfer, and each was followed by a new try.
+    int drops = 0;
+    int damaged = 0;
+    const auto accepted = sim.accepted();
+    for (std::size_t i = 0; i < accepted.size(); ++i) {
+        const LogEntry& e = accepted[i];
+        if (e.faults.empty() || !IsBitmapKind(e.kind)) continue;
+        if (Contains(e.faults, "drop")) ++drops;
+        if (Contains(e.faults, "corrupt")) ++damaged;
+        ASSERT_LT(i + 1, accepted.size());
+        EXPECT_EQ(accepted[i + 1].request, e.request) << "request #" << e.number;
+    }
+    EXPECT_GE(drops, 1);
+    EXPECT_GE(damaged, 1);
+}
+
+}  // namespace
+}  // namespace e2e
