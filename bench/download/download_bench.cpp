@@ -332,7 +332,7 @@ int main(int argc, char** argv) {
     ::close(pipeFds[1]);
     std::vector<Line> lines;
     std::string partial;
-    std::optional<double> cpuAtStart, cpuAtEnd;
+    std::optional<double> cpuAtConnect, cpuAtStart, cpuAtEnd;
     auto now = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
     for (;;) {
         char buf[4096];
@@ -346,6 +346,8 @@ int main(int argc, char** argv) {
             lines.push_back({t, partial.substr(0, nl)});
             partial.erase(0, nl + 1);
             const std::string& text = lines.back().text;
+            if (!cpuAtConnect && text.find("Connection start....") != std::string::npos)
+                cpuAtConnect = cpuSeconds(cli);
             if (!cpuAtStart && text.find("Read Device ID") != std::string::npos)
                 cpuAtStart = cpuSeconds(cli);
             if (!cpuAtEnd && (text.find("Download complete!") != std::string::npos ||
@@ -368,7 +370,8 @@ int main(int argc, char** argv) {
     const auto tConnected = firstLine(lines, "Connection established!");
     const auto tDownload = firstLine(lines, "Read Device ID");
     const auto tDone = firstLine(lines, "Download complete!");
-    if (rc != 0 || !tConnect || !tConnected || !tDownload || !tDone || !cpuAtStart || !cpuAtEnd) {
+    if (rc != 0 || !tConnect || !tConnected || !tDownload || !tDone || !cpuAtConnect ||
+        !cpuAtStart || !cpuAtEnd) {
         std::fprintf(stderr, "download_bench: the download did not complete (exit %d)\n", rc);
         for (const Line& l : lines) std::fprintf(stderr, "  %s\n", l.text.c_str());
         std::fprintf(stderr, "work folder kept: %s\n", dir.c_str());
@@ -434,7 +437,8 @@ int main(int argc, char** argv) {
         opt.settings.c_str(), turnaround, erase);
 
     std::printf("Wall time (seconds, as the tool's output lines arrived)\n");
-    std::printf("  start to first connect try  %8.3f   (compile of LanTable.ini)\n", *tConnect);
+    std::printf("  start to first connect try  %8.3f   (compile of LanTable.ini, CPU %.3f s)\n",
+                *tConnect, *cpuAtConnect);
     std::printf("  connect search              %8.3f\n", *tConnected - *tConnect);
     std::printf(
         "  download (17 steps)         %8.3f   unit's view, first to last request: "
