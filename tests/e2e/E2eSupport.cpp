@@ -489,10 +489,13 @@ std::string GeneratedSource(int strings, int minLen, int maxLen, std::uint64_t s
         }
         const std::size_t end = (base + kSlotArea) - kMemoryBase;
         for (std::size_t off = static_cast<std::size_t>(next - kMemoryBase); off < end; ++off) {
-            if (memory[off] != 0xFF)
-                return ::testing::AssertionFailure()
-                       << "slot " << n << ": byte at device 0x" << std::hex << (off + kMemoryBase)
-                       << " past the last string is written";
+            if (memory[off] != 0xFF) {
+                char msg[120];
+                std::snprintf(msg, sizeof msg,
+                              "slot %d: byte at device 0x%06zX, past the last string, is 0x%02X", n,
+                              off + kMemoryBase, memory[off]);
+                return ::testing::AssertionFailure() << msg;
+            }
         }
     }
     return ::testing::AssertionSuccess();
