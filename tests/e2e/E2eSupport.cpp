@@ -88,6 +88,7 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
+    if (keep_) return;
     std::error_code ec;
     fs::remove_all(path_, ec);
 }
@@ -515,6 +516,10 @@ void E2eTest::TearDown() {
     const auto left = LiveChildren();
     EXPECT_TRUE(left.empty()) << left.size() << " child process(es) left behind, first pid "
                               << (left.empty() ? 0 : left.front());
+    if (HasFailure()) {
+        dir_.keep();
+        std::fprintf(stderr, "work folder kept: %s\n", dir_.path().c_str());
+    }
 }
 
 Simulator& E2eTest::StartSim(const std::vector<std::string>& options) {

@@ -29,10 +29,12 @@ class TempDir {
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const fs::path& path() const { return path_; }
+    void keep() { keep_ = true; }  // leave it for a look after a failure
     fs::path operator/(const std::string& name) const { return path_ / name; }
 
   private:
     fs::path path_;
+    bool keep_ = false;
 };
 
 // One child process with standard output and error going to files.
