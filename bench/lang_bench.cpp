@@ -46,6 +46,7 @@ struct QuietWindow : WindowRefresh {
 };
 struct QuietPump : EventPump {
     void yieldOnce() override { ++count; }
+    void processPending() override { ++count; }
     long count = 0;
 };
 

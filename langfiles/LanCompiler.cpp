@@ -331,7 +331,7 @@ Flag16 LanCompiler::SetLanFile(std::uint8_t n) {
     std::vector<std::uint8_t> bytes;
     std::int64_t address = base;
     for (std::int32_t i = 0; i < count; ++i) {
-        pump_.yieldOnce();
+        pump_.processPending();
         const double length =
             RoundHalfEven(LeadingNumber(src.value(kSourceStringSection, strKey(i, "BMLen"))));
         if (!(length >= 1 && length <= kMaxBitmapBytes)) {
@@ -393,7 +393,7 @@ void LanCompiler::SetLanDummy(std::uint8_t n) {
     Bar bar(notice_, count);
     const std::string codes = codeSection(slot);
     for (std::int32_t i = 0; i < count; ++i) {
-        pump_.yieldOnce();
+        pump_.processPending();
         table.set(codes, strKey(i, "Dummy"), "");
         table.set(codes, strKey(i, "BMDispLine"), "");
         table.set(codes, strKey(i, "Len"), "");

@@ -24,4 +24,8 @@ void QtEventPump::yieldOnce() {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
+void QtEventPump::processPending() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
 }  // namespace tabsend

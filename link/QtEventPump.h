@@ -22,6 +22,8 @@ class QtEventPump final : public EventPump {
 
     // Needs a QCoreApplication (or QApplication) on this thread.
     void yieldOnce() override;
+    // Runs the events pending now; never waits.
+    void processPending() override;
 
   private:
     struct Impl;

@@ -65,11 +65,14 @@ class CountingWindowRefresh : public WindowRefresh {
     int count = 0;
 };
 
-// An event pump with nothing to run: counts how often the code let events through.
+// An event pump with nothing to run: counts how often the code waited (yields) and how
+// often it only let pending events through (pending).
 class CountingPump : public EventPump {
   public:
     void yieldOnce() override { ++yields; }
+    void processPending() override { ++pending; }
     long yields = 0;
+    long pending = 0;
 };
 
 }  // namespace tabsend::testkit

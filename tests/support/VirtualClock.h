@@ -45,6 +45,9 @@ class VirtualClock : public EventPump {
 
     // One 10 ms tick (see the order above).
     void yieldOnce() override;
+    // Pending events only: virtual time does not move, nothing fires.
+    void processPending() override { ++pendingRuns_; }
+    long pendingRuns() const { return pendingRuns_; }
     // n ticks in a row.
     void advanceTicks(long n);
 
@@ -78,6 +81,7 @@ class VirtualClock : public EventPump {
     long yieldsLeft() const { return budgetLeft_; }
 
   private:
+    long pendingRuns_ = 0;
     class Timer;
     std::int64_t nowUs_ = 0;
     long yields_ = 0;

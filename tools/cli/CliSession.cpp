@@ -35,6 +35,10 @@ class InterruptiblePump : public EventPump {
         inner_.yieldOnce();
         if (g_interrupted) throw Interrupted{};
     }
+    void processPending() override {
+        inner_.processPending();
+        if (g_interrupted) throw Interrupted{};
+    }
 
   private:
     EventPump& inner_;
