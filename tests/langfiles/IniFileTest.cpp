@@ -20,31 +20,12 @@
 namespace tabsend {
 namespace {
 
+using testkit::FileSizeLimit;
 using testkit::readFile;
 using testkit::TempDir;
 using testkit::writeFile;
 
-// Lets no file of this process grow beyond `bytes` while it lives: writes fail as on a full
-// disk (EFBIG; the signal that would end the process is ignored).
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lim = old_;
-        lim.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &lim);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-  private:
-    rlimit old_{};
-    void (*oldHandler_)(int) = nullptr;
+void (*oldHandler_)(int) = nullptr;
 };
 
 timespec mtimeOf(const std::string& path) {

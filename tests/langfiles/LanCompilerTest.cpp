@@ -20,32 +20,14 @@
 namespace tabsend {
 namespace {
 
+using testkit::FileSizeLimit;
 using testkit::readFile;
 using testkit::simpleSource;
 using testkit::SourceBuilder;
 using testkit::TempDir;
 using testkit::writeFile;
 
-// No file of the process may grow past `bytes` while it lives (a full disk).
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lim = old_;
-        lim.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &lim);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-  private:
-    rlimit old_{};
-    void (*oldHandler_)(int) = nullptr;
+void (*oldHandler_)(int) = nullptr;
 };
 
 std::string dummyInfo(int n) {

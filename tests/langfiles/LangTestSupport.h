@@ -3,8 +3,10 @@
 // builder for small language source files.
 
 #include <dirent.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -123,5 +125,26 @@ inline std::string simpleSource(const std::string& language, const std::string& 
     for (std::size_t i = 0; i < lengths.size(); ++i) b.str(static_cast<int>(i), lengths[i], 1);
     return b.text();
 }
+
+// Lets no file of this process grow beyond `bytes` while it lives: writes fail as on a full
+// disk (EFBIG; the signal that would end the process is ignored).
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lim = old_;
+        lim.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &lim);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  private:
+    rlimit old_{};
 
 }  // namespace tabsend::testkit
