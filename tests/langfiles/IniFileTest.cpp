@@ -25,9 +25,6 @@ using testkit::readFile;
 using testkit::TempDir;
 using testkit::writeFile;
 
-void (*oldHandler_)(int) = nullptr;
-};
-
 timespec mtimeOf(const std::string& path) {
     struct stat st {};
     ::stat(path.c_str(), &st);

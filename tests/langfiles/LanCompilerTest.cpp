@@ -27,9 +27,6 @@ using testkit::SourceBuilder;
 using testkit::TempDir;
 using testkit::writeFile;
 
-void (*oldHandler_)(int) = nullptr;
-};
-
 std::string dummyInfo(int n) {
     return "[Lan" + std::to_string(n) +
            "Info]\r\nLanDummy=\r\nTotalSize=\r\nTotalStrNum=\r\nLanVer=\r\nLanType=\r\nLanguage="

@@ -146,5 +146,7 @@ class FileSizeLimit {
 
   private:
     rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
 
 }  // namespace tabsend::testkit
