@@ -50,7 +50,7 @@ std::vector<std::uint8_t> buildFrame(std::uint8_t address, std::uint8_t funcCode
                                      std::span<const std::uint8_t> data);
 
 class ModBusDll {
-public:
+  public:
     FrameBuf TxFrame;  // the next request as it goes on the wire
     FrameBuf RxFrame;  // the bytes of the last reply as they came off the wire
 
@@ -63,8 +63,9 @@ public:
                    std::int32_t Count);
 
     // Checks the RxFrame.Length counted bytes of RxFrame. Sound frame: gives 0 and writes
-    // address, function code, data length (L - 4) and Msg.Data[0..L-5]. Too short (L <= 1),
-    // bad CRC, or more data than Msg.Data holds: gives 33 and writes nothing. In every
+    // address, function code, data length (L - 4) and Msg.Data[0..L-5]. Too short (L <= 1,
+    // or fewer than the 4 bytes of address, function code and CRC), bad CRC, or more data
+    // than Msg.Data holds: gives 33 and writes nothing. In every
     // case RxFrame ends with Length 0 and Ready false, so a frame is examined once.
     std::uint8_t CheckFrame(std::uint8_t& FuncCodeOut, ModBusMsg& Msg, std::int32_t& LengthOut,
                             std::uint8_t& AddressOut);

@@ -93,8 +93,10 @@ bool PortControl::openWith(const std::string& settings) {
     port_.discardInput();
     port_.discardOutput();
     const std::string device = deviceForPort_ ? deviceForPort_(CommPort()) : std::string();
+    // The settings are given to the port before it opens, so they stay even when the
+    // open fails.
+    appliedSettings_ = settings;
     lastError_ = port_.open(device, settings);
-    if (lastError_.ok()) appliedSettings_ = settings;
     return lastError_.ok();
 }
 

@@ -54,7 +54,7 @@ class PortControl {
                 std::function<std::string(int)> deviceForPort);
 
     Flag16 PortOpen = kFalse;     // the tool holds the port open
-    Flag16 AutoMode = kTrue;      // Automatic mode was selected at the last Connect
+    Flag16 AutoMode = kFalse;     // Automatic mode was selected at the last Connect
     std::string CurrentSettings;  // settings last applied by OpenPort
     CommCombos combos;
     // Selected configuration mode: 0 Automatic, 1 Manual (the option buttons SetModeOpt).

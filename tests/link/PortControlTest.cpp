@@ -26,6 +26,7 @@ struct PortFixture : ::testing::Test {
     void SetUp() override {
         control.InitCommCombos();
         control.SetAutoMode();
+        control.AutoMode = kTrue;  // as the Connect button sets it in Automatic mode
     }
 };
 
@@ -79,6 +80,25 @@ TEST_F(PortFixture, AutomaticItemOutsideTheTableKeepsTheLastSettings) {
     EXPECT_TRUE(isTrue(control.PortOpen));
     EXPECT_EQ(port.settings(), "19200,e,8,1");
     EXPECT_EQ(control.CurrentSettings, "19200,e,8,1");
+}
+
+TEST_F(PortFixture, SettingsOfAFailedOpenStayForAnItemOutsideTheTable) {
+    control.OpenPort(3);
+    port.refuseSettings("38400,e,8,1");
+    control.OpenPort(5);
+    ASSERT_FALSE(isTrue(control.PortOpen));
+    control.OpenPort(9);  // outside 1..8: the settings given last stay
+    EXPECT_EQ(port.opens().back().settings, "38400,e,8,1");
+}
+
+TEST(PortControlStart, NoModeIsRecordedBeforeTheFirstConnect) {
+    testkit::VirtualClock clock;
+    FakeSerialPort port{clock};
+    RecordingMessages messages;
+    PortControl control{port, messages, deviceName};
+    EXPECT_EQ(control.AutoMode, kFalse);
+    EXPECT_EQ(control.PortOpen, kFalse);
+    EXPECT_EQ(control.SelectedMode, 0);
 }
 
 TEST_F(PortFixture, ManualOpensWithTheListsAndReadsTheSettingsBack) {
