@@ -99,10 +99,25 @@ std::int64_t wallClockNs() {
     return toNs(t);
 }
 
+namespace {
+bool rewriteInPlace(const std::string& path, std::string_view content, std::string* why) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) {
+        setWhy(why, "cannot write " + path);
+        return false;
+    }
+    bool ok = writeAll(fd, content) && ::fsync(fd) == 0;
+    if (::close(fd) != 0) ok = false;
+    if (!ok) setWhy(why, "cannot write " + path);
+    return ok;
+}
+}  // namespace
+
 bool saveFileAtomically(const std::string& path, std::string_view content, std::string* why) {
     mode_t mode = 0;
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists) {
         if (!S_ISREG(st.st_mode)) {
             errno = EISDIR;
             setWhy(why, path + " is not a regular file");
@@ -123,7 +138,14 @@ bool saveFileAtomically(const std::string& path, std::string_view content, std::
     std::string temp = folder + "/." + baseOf(path) + ".XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
+        const int saved = errno;
+        // A writable file in a folder we may not create files in: rewrite it in place, as a
+        // plain profile writer would (without the crash safety of the rename).
+        if (exists && (saved == EACCES || saved == EPERM || saved == EROFS)) {
+            return rewriteInPlace(path, content, why);
+        }
         setWhy(why, "cannot create a file in " + folder);
+        errno = saved;
         return false;
     }
     bool ok = writeAll(fd, content);

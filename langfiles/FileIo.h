@@ -32,8 +32,11 @@ std::int64_t wallClockNs();
 // Replaces the file at path with content so that a crash or a failed write never leaves a
 // half-written file: the content goes to a temporary file in the same folder, is flushed to
 // disk and then renamed over path. The folder must exist. A file that exists and is not
-// writable is not replaced (as a plain writer could not open it either). On failure the old
-// file is untouched, the temporary file removed, and false returned (why: the reason).
+// writable is not replaced (as a plain writer could not open it either). A writable file in
+// a folder where no file may be created is rewritten in place, as a plain writer would, but
+// without the crash safety. On failure the old file is untouched (apart from a failure in
+// the middle of such an in-place rewrite), the temporary file removed, and false returned
+// (why: the reason).
 bool saveFileAtomically(const std::string& path, std::string_view content,
                         std::string* why = nullptr);
 

@@ -281,11 +281,12 @@ Flag16 LanCompiler::LanCompile() {
     }
 
     const bool written = scope.finish();
+    // Nothing reached the file: the old table and the old records still agree.
+    if (!written) return kFalse;
     if (failedSlot != 0) {
         state_.LanSetFlag(failedSlot) = kFalse;
         state_.LanSetPath(failedSlot).clear();
     }
-    if (!written) return kFalse;
     for (int n = 1; n <= 3; ++n) {
         const Record& r = records[static_cast<std::size_t>(n - 1)];
         if (!r.done) continue;

@@ -399,6 +399,26 @@ TEST_F(Compiler, AFullDiskShowsOneMessageAndKeepsTheOldTableAndRecords) {
     EXPECT_EQ(dir.entries().size(), 3U);  // two sources and the table, no temporary file
 }
 
+TEST_F(Compiler, ADamagedSlotKeepsItsRecordsWhenNothingReachedTheFile) {
+    const std::string p1 = source("en.ini", simpleSource("English", "3", 1, {4, 5}));
+    select(1, p1);
+    ASSERT_EQ(c.Compile(), kTrue);
+    const std::string before = table();
+    SourceBuilder damaged;
+    damaged.header("English", "4", "1", "2").str(0, 4, 1).str(1, 4, 0);
+    writeFile(p1, damaged.text());
+    messages.shown.clear();
+    {
+        FileSizeLimit full(16);
+        EXPECT_EQ(c.Compile(), kFalse);
+    }
+    EXPECT_EQ(messages.shown, (Shown{"Language File damaged!", "write error！"}));
+    EXPECT_EQ(table(), before);
+    // The old table still holds slot 1 as compiled before, and so do the records.
+    EXPECT_EQ(state.LanSetFlag1, kTrue);
+    EXPECT_EQ(state.LanSetPath1, p1);
+}
+
 struct FailureCase {
     const char* what;
     int slot1;  // 0 none, 1 good file, 2 damaged file
@@ -448,25 +468,30 @@ TEST_F(Compiler, ATableInAMissingFolderIsAFailedWrite) {
     EXPECT_FALSE(c.RestoreEnabled());
 }
 
-TEST_F(Compiler, AReadOnlyFolderKeepsTheOldTable) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+TEST_F(Compiler, AReadOnlyTableKeepsTheOldTableAndAReadOnlyFolderIsWrittenInPlace) {
     const std::string p1 = source("en.ini", simpleSource("English", "3", 1, {4}));
     select(1, p1);
     ASSERT_EQ(c.Compile(), kTrue);
     const std::string before = table();
-    messages.shown.clear();
+    ::chmod(dir.path().c_str(), 0777);
+    ::chmod(p1.c_str(), 0644);
+    ::chmod(state.LanTablePath.c_str(), 0444);
+    // In a child with an ordinary user's rights: the compile fails with one message and the
+    // records stay as the old table has them.
+    EXPECT_TRUE(testkit::asOrdinaryUser([&] {
+        messages.shown.clear();
+        return c.Compile() == kFalse && messages.shown == Shown{"Language File set error!"} &&
+               state.LanSetFlag1 == kTrue && state.LanSetPath1 == p1;
+    }));
+    EXPECT_EQ(table(), before);
+    // A table that can be written, in a folder that cannot: written in place.
+    select(1, source("en2.ini", simpleSource("English", "4", 1, {4})));
+    ::chmod(state.LanTablePath.c_str(), 0666);
     ::chmod(dir.path().c_str(), 0555);
-    EXPECT_EQ(c.Compile(), kFalse);
+    EXPECT_TRUE(testkit::asOrdinaryUser([&] { return c.Compile() == kTrue; }));
     ::chmod(dir.path().c_str(), 0755);
-    EXPECT_EQ(messages.shown, Shown{"Language File set error!"});
-    EXPECT_EQ(table(), before);
-    EXPECT_EQ(state.LanSetFlag1, kTrue);
-    ::chmod(state.LanTablePath.c_str(), 0);  // a table that cannot even be read
-    messages.shown.clear();
-    EXPECT_EQ(c.Compile(), kFalse);
-    ::chmod(state.LanTablePath.c_str(), 0644);
-    EXPECT_EQ(messages.shown, Shown{"Language File set error!"});
-    EXPECT_EQ(table(), before);
+    EXPECT_NE(table(), before);
+    EXPECT_EQ(GetFromini("Lan1Info", "LanVer", state.LanTablePath), "4");
 }
 
 // ---- Busy notice, events, UI language ----

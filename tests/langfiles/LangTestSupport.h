@@ -4,12 +4,14 @@
 
 #include <dirent.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -148,5 +150,20 @@ class FileSizeLimit {
     rlimit old_{};
     void (*oldHandler_)(int) = nullptr;
 };
+
+// Runs `check` with the rights of an ordinary user: in a child process that gives up root
+// when the tests run as root (root writes read-only files and folders). True when the
+// check passed.
+inline bool asOrdinaryUser(const std::function<bool()>& check) {
+    if (::geteuid() != 0) return check();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const bool dropped = ::setgid(65534) == 0 && ::setuid(65534) == 0;
+        ::_exit(dropped && check() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 }  // namespace tabsend::testkit
