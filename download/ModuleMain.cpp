@@ -602,6 +602,17 @@ void ModuleMain::ReadBackSlots(SlotDisplay& display) {
     }
 }
 
+void ModuleMain::Downloadbtn_Click(DownloadHost& host) {
+    if (isTrue(state_.CommBusy)) return;
+    if (isTrue(LanSetFlagChk(4))) {
+        host.setDownloadEnabled(false);
+        host.setCompareEnabled(false);
+        DownloadSequence(host);
+    } else {
+        messages_.showMessage(texts_.MsgNoLanguageFile);
+    }
+}
+
 void ModuleMain::CompareBtn_Click(DownloadHost& host, SlotDisplay& display) {
     if (isTrue(state_.CommBusy)) return;
     host.setDownloadEnabled(false);

@@ -94,7 +94,11 @@ class ModuleMain {
 
     // ---- Read-back and slot toggle ----
     void ReadBackSlots(SlotDisplay& display);
-    // The unit's answer, or nothing when every try failed.
+    // The unit's answer, or nothing when every try failed. A failed read is kept apart from
+    // the value, so a unit that really reports 0xEF (seven bits set) shows as present and in
+    // operation, and only a failed read shows "Communication timeout!". A failed version or
+    // language-code read leaves its box empty rather than showing 255 as if the unit had
+    // said so; the read-back goes on.
     std::optional<std::uint8_t> ReadSlotStatus(std::uint8_t slot);
     std::optional<std::uint32_t> ReadSlotVersion(std::uint8_t slot);
     std::optional<std::int32_t> ReadSlotLanCode(std::uint8_t slot);
@@ -103,6 +107,9 @@ class ModuleMain {
     void SetSlotColor(SlotDisplay& display, int slot, std::uint32_t colour);
     // All three colour boxes cyan (start of the program).
     void InitSlotColors(SlotDisplay& display);
+    // The Download button: nothing while an exchange runs; with a slot due, Download and
+    // Read are disabled and the sequence runs; with none, MsgNoLanguageFile and nothing sent.
+    void Downloadbtn_Click(DownloadHost& host);
     // The Read button.
     void CompareBtn_Click(DownloadHost& host, SlotDisplay& display);
     // The Click handler of Operation1..Operation3 (n = 1..3): raised by a user click or by

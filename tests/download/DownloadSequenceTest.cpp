@@ -73,6 +73,28 @@ TEST_F(DownloadSequence, OnlySlot2Due) {
         EXPECT_GE(reqs[i].progressValue, reqs[i - 1].progressValue);
 }
 
+TEST_F(DownloadSequence, TheButtonRunsTheSequenceOnlyWithASlotDue) {
+    mm.Downloadbtn_Click(host);
+    EXPECT_TRUE(reqs.empty());
+    EXPECT_EQ(rig.messages.shown, (Calls{"No language file selected!"}));
+    EXPECT_TRUE(host.calls.empty());
+
+    rig.addSlot(1, 2, [](int) { return 10; });
+    state.CommBusy = kTrue;  // another exchange runs
+    mm.Downloadbtn_Click(host);
+    EXPECT_TRUE(reqs.empty());
+    EXPECT_TRUE(host.calls.empty());
+
+    state.CommBusy = kFalse;
+    rig.messages.shown.clear();
+    mm.Downloadbtn_Click(host);
+    EXPECT_EQ(rig.messages.shown, (Calls{"Download complete!"}));
+    ASSERT_GE(host.calls.size(), 3u);
+    EXPECT_EQ(host.calls[0], "download-");
+    EXPECT_EQ(host.calls[1], "compare-");
+    EXPECT_EQ(host.calls[2], "lock");
+}
+
 TEST_F(DownloadSequence, TwoSlotsHold101PointsAt100) {
     rig.addSlot(1, 30, [](int) { return 2; });
     rig.addSlot(3, 30, [](int) { return 2; });

@@ -250,7 +250,7 @@ class Session : public DownloadHost {
             return ExitBadInput;
         }
         if (int rc = connect(); rc != ExitOk) return rc;
-        main_.DownloadSequence(*this);
+        main_.Downloadbtn_Click(*this);
         int rc = ExitOk;
         if (state_.CommErrorCode == 0 && state_.DownloadStep == ModuleMain::kStepsDone) {
             rc = ExitOk;
