@@ -1,25 +1,14 @@
 #include "link/PortControl.h"
 
-#include <cctype>
-
 namespace tabsend {
-
-namespace {
-std::string trimmed(const std::string& s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
-    return s.substr(b, e - b);
-}
-}  // namespace
 
 std::string ManualSettingsText(const std::string& baud, const std::string& parity,
                                const std::string& dataBits, std::string* stopOut) {
     const std::string stop = parity == "Even" ? "1" : "2";
     if (stopOut) *stopOut = stop;
-    std::string text = trimmed(baud) + ",";
+    std::string text = std::string(trimBlanks(baud)) + ",";
     if (!parity.empty()) text += parity.front();
-    return text + "," + trimmed(dataBits) + "," + stop;
+    return text + "," + std::string(trimBlanks(dataBits)) + "," + stop;
 }
 
 const std::vector<std::string>& CommCombos::PortItems() {
@@ -48,27 +37,25 @@ PortControl::PortControl(SerialPort& port, MessageSink& messages,
                          std::function<std::string(int)> deviceForPort)
     : port_(port), messages_(messages), deviceForPort_(std::move(deviceForPort)) {}
 
-void PortControl::InitCommCombos() {
-    combos.Combo1 = 0;
+void PortControl::showStartSettings() {
     combos.Combo2 = "19200";
     combos.Combo3 = "8";
     combos.Combo4 = "Even";
     combos.Combo5 = "1";
 }
 
+void PortControl::InitCommCombos() {
+    combos.Combo1 = 0;
+    showStartSettings();
+}
+
 void PortControl::SetAutoMode() {
-    combos.Combo2 = "19200";
-    combos.Combo3 = "8";
-    combos.Combo4 = "Even";
-    combos.Combo5 = "1";
+    showStartSettings();
     for (int i = 1; i < 5; ++i) combos.enabled[static_cast<std::size_t>(i)] = false;
 }
 
 void PortControl::SetManualMode() {
-    combos.Combo2 = "19200";
-    combos.Combo3 = "8";
-    combos.Combo4 = "Even";
-    combos.Combo5 = "1";
+    showStartSettings();
     combos.enabled.fill(true);
 }
 

@@ -82,6 +82,8 @@ class PortControl {
     const CommError& lastOpenError() const { return lastError_; }
 
   private:
+    // Baud, data bits, parity and stop bits lists back at 19200, 8, Even, 1.
+    void showStartSettings();
     void reopenAt(const std::string& settings);
     bool openWith(const std::string& settings);
 

@@ -1,5 +1,7 @@
 #include "link/PortMap.h"
 
+#include "link/SerialPort.h"
+
 #include <cctype>
 #include <cstdlib>
 #include <utility>
@@ -12,12 +14,6 @@ std::optional<std::string> processEnvironment(const std::string& name) {
     const char* value = std::getenv(name.c_str());
     if (value == nullptr) return std::nullopt;
     return std::string(value);
-}
-
-std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-    return s;
 }
 
 }  // namespace

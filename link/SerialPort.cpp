@@ -5,15 +5,16 @@
 
 namespace tabsend {
 
-namespace {
-std::string_view trim(std::string_view s) {
+std::string_view trimBlanks(std::string_view s) {
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
     return s;
 }
 
+namespace {
+
 std::optional<int> toInt(std::string_view s) {
-    s = trim(s);
+    s = trimBlanks(s);
     int v = 0;
     auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
     if (ec != std::errc() || p != s.data() + s.size()) return std::nullopt;
@@ -36,15 +37,26 @@ std::optional<LineSettings> parseLineSettings(std::string_view text) {
     auto baud = toInt(fields[0]);
     auto data = toInt(fields[2]);
     auto stop = toInt(fields[3]);
-    auto par = trim(fields[1]);
+    auto par = trimBlanks(fields[1]);
     if (!baud || !data || !stop || par.size() != 1 || *baud <= 0) return std::nullopt;
     switch (std::tolower(static_cast<unsigned char>(par[0]))) {
-        case 'n': s.parity = Parity::None; break;
-        case 'e': s.parity = Parity::Even; break;
-        case 'o': s.parity = Parity::Odd; break;
-        case 'm': s.parity = Parity::Mark; break;
-        case 's': s.parity = Parity::Space; break;
-        default: return std::nullopt;
+        case 'n':
+            s.parity = Parity::None;
+            break;
+        case 'e':
+            s.parity = Parity::Even;
+            break;
+        case 'o':
+            s.parity = Parity::Odd;
+            break;
+        case 'm':
+            s.parity = Parity::Mark;
+            break;
+        case 's':
+            s.parity = Parity::Space;
+            break;
+        default:
+            return std::nullopt;
     }
     if (*data < 5 || *data > 8 || (*stop != 1 && *stop != 2)) return std::nullopt;
     s.baud = *baud;

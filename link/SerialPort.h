@@ -19,9 +19,9 @@ enum class CommErrorNumber : int {
     PortNotOpen = 8018,
     PortAlreadyOpen = 8005,
     DeviceNotFound = 8002,
-    PortBusy = 8010,           // in use by another program
+    PortBusy = 8010,  // in use by another program
     PermissionDenied = 8011,
-    BadSettings = 8015,        // settings refused
+    BadSettings = 8015,  // settings refused
     ReadFailed = 8020,
     WriteFailed = 8021,
     Other = 8099,
@@ -49,11 +49,13 @@ struct LineSettings {
 std::optional<LineSettings> parseLineSettings(std::string_view text);
 // Formats as "57600,e,8,1" (parity letter lower case).
 std::string formatLineSettings(const LineSettings& s);
+// The text without blanks (spaces, tabs, line ends) at either end.
+std::string_view trimBlanks(std::string_view text);
 // Bits per character on the wire: start + data + parity + stop.
 int bitsPerCharacter(const LineSettings& s);
 
 class SerialPort {
-public:
+  public:
     virtual ~SerialPort() = default;
 
     // Applies the settings text, then opens the device (a path such as /dev/ttyS0,

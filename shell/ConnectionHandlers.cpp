@@ -28,6 +28,20 @@ void ConnectionHandlers::showModeCombos() {
     controls_.combosChanged();
 }
 
+void ConnectionHandlers::showConnectable() {
+    controls_.setEnabled(MainControls::PortOpenbtn, true);
+    controls_.setEnabled(MainControls::PortClose, false);
+    controls_.setEnabled(MainControls::Downloadbtn, false);
+    showModeCombos();
+}
+
+void ConnectionHandlers::showDisconnected() {
+    port_.combos.enabled[0] = true;
+    showConnectable();
+    controls_.setEnabled(MainControls::CompareBtn, false);
+    controls_.setOperationsVisible(false);
+}
+
 void ConnectionHandlers::PortOpenbtn_Click() {
     if (isTrue(state_.CommBusy)) return;
     port_.AutoMode = toFlag(port_.SelectedMode == 0);
@@ -50,13 +64,7 @@ void ConnectionHandlers::PortOpenbtn_Click() {
             lastConnect_ = ConnectOutcome::LostDownloadSpeed;
             ConnectIs = kFalse;
             messages_.showMessage(texts_.MsgCannotOpenPort);
-            controls_.setEnabled(MainControls::PortOpenbtn, true);
-            controls_.setEnabled(MainControls::PortClose, false);
-            controls_.setEnabled(MainControls::Downloadbtn, false);
-            controls_.setEnabled(MainControls::CompareBtn, false);
-            controls_.setOperationsVisible(false);
-            port_.combos.enabled[0] = true;
-            showModeCombos();
+            showDisconnected();
         } else {
             lastConnect_ = ConnectOutcome::NoAnswer;
             ConnectIs = kFalse;
@@ -67,10 +75,7 @@ void ConnectionHandlers::PortOpenbtn_Click() {
     }
     lastConnect_ = ConnectOutcome::CannotOpenPort;
     messages_.showMessage(texts_.MsgCannotOpenPort);
-    controls_.setEnabled(MainControls::PortOpenbtn, true);
-    controls_.setEnabled(MainControls::PortClose, false);
-    controls_.setEnabled(MainControls::Downloadbtn, false);
-    showModeCombos();
+    showConnectable();
 }
 
 void ConnectionHandlers::PortProcess() {
@@ -85,11 +90,8 @@ void ConnectionHandlers::PortProcess() {
         return;
     }
     messages_.showMessage(texts_.MsgCannotConnect);
-    controls_.setEnabled(MainControls::PortOpenbtn, true);
-    controls_.setEnabled(MainControls::PortClose, false);
-    controls_.setEnabled(MainControls::Downloadbtn, false);
     ConnectIs = kFalse;
-    showModeCombos();
+    showConnectable();
 }
 
 void ConnectionHandlers::PortClose_Click() {
@@ -101,14 +103,7 @@ void ConnectionHandlers::PortClose_Click() {
     ConnectIs = kFalse;
     port_.ClosePort();
     if (isTrue(port_.PortOpen)) return;
-    port_.ApplySelectedMode();
-    port_.combos.enabled[0] = true;
-    controls_.combosChanged();
-    controls_.setEnabled(MainControls::CompareBtn, false);
-    controls_.setOperationsVisible(false);
-    controls_.setEnabled(MainControls::Downloadbtn, false);
-    controls_.setEnabled(MainControls::PortOpenbtn, true);
-    controls_.setEnabled(MainControls::PortClose, false);
+    showDisconnected();
 }
 
 }  // namespace tabsend

@@ -62,7 +62,13 @@ class ConnectionHandlers : public PortOpener {
     bool AutoMode() const override { return isTrue(port_.AutoMode); }
 
   private:
+    // The combos as the selected mode shows them.
     void showModeCombos();
+    // Connect enabled; Disconnect and Download disabled; combos as the mode.
+    void showConnectable();
+    // As after Disconnect: connectable, the port list enabled, Read disabled, the
+    // Operation boxes hidden.
+    void showDisconnected();
 
     SharedState& state_;
     PortControl& port_;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "download/DownloadCodec.h"
 #include "download/ModuleMain.h"
 #include "langfiles/LanCompiler.h"
 #include "link/ModBusCall.h"
@@ -83,7 +84,7 @@ class SlotTable : public SlotDisplay {
         std::string language;
         bool operationEnabled = false;
         bool ticked = false;
-        std::uint32_t colour = 0xFFFF00;  // cyan: nothing read yet
+        std::uint32_t colour = ColorCyan;  // nothing read yet
         bool read = false;
     };
     void setVersionText(int slot, const std::string& text) override { row(slot).version = text; }
@@ -104,13 +105,13 @@ class SlotTable : public SlotDisplay {
     static const char* stateText(const Row& r) {
         if (!r.read) return "not read";
         switch (r.colour) {
-            case 0x00FF00:
+            case ColorGreen:
                 return "in operation";
-            case 0x00FFFF:
+            case ColorYellow:
                 return "out of operation";
-            case 0xFF8080:
+            case ColorLightBlue:
                 return "present, not switchable";
-            case 0xFFFF00:
+            case ColorCyan:
                 return "empty";
             default:
                 return "unknown";
