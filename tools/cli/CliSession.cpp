@@ -15,7 +15,7 @@
 #include "link/QtEventPump.h"
 #include "link/QtSerialPort.h"
 #include "link/QtTickTimer.h"
-#include "shell/ConnectionHandlers.h"
+#include "handlers/ConnectionHandlers.h"
 #include "shell/Messages.h"
 #include "shell/SharedState.h"
 #include "tools/cli/TerminalProgress.h"

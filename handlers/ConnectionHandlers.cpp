@@ -1,4 +1,4 @@
-#include "shell/ConnectionHandlers.h"
+#include "handlers/ConnectionHandlers.h"
 
 namespace tabsend {
 
