@@ -1,0 +1,2 @@
+# Sources of the About tab, the busy notice and the logo artwork.
+list(APPEND TABSEND_WINDOW_SOURCES)
