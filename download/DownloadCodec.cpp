@@ -111,13 +111,17 @@ BitmapBuffer HexListToBytes(std::string_view text) {
 }
 
 std::int64_t DivideRoundHalfEven(std::int64_t num, std::int64_t den) {
+    if (den <= 0) return 0;
     std::int64_t q = num / den;
     std::int64_t r = num % den;
     if (r < 0) {  // floor division for negative numerators
         q -= 1;
         r += den;
     }
-    if (2 * r > den || (2 * r == den && (q & 1) != 0)) q += 1;
+    // 0 <= r < den. r is compared with den - r, not 2r with den: 2r overflows when den is
+    // above 2^62. q + 1 cannot overflow: a remainder leaves q at most INT64_MAX / 2.
+    const std::int64_t rest = den - r;
+    if (r > rest || (r == rest && (q & 1) != 0)) q += 1;
     return q;
 }
 
@@ -200,7 +204,10 @@ MessageBytes BitmapHeadRequest(std::uint8_t target, std::int32_t index, std::int
 MessageBytes BitmapPackageRequest(std::uint8_t target, std::int32_t index, std::uint8_t k,
                                   const BitmapBuffer& bytes, std::int32_t length) {
     const std::int64_t offset = static_cast<std::int64_t>(kPackageBytes) * (k - 1);
-    const std::int64_t m64 = std::clamp<std::int64_t>(length - offset, 0, kPackageBytes);
+    // Packages count from 1: a package 0 lies outside the bitmap and carries no bytes, as
+    // a package past its end does.
+    const std::int64_t m64 =
+        k == 0 ? 0 : std::clamp<std::int64_t>(length - offset, 0, kPackageBytes);
     MessageBytes m{target};
     appendNumber16(m, index);
     m.push_back(k);

@@ -48,7 +48,8 @@ std::array<std::uint8_t, 2> IntToBytes2(std::int16_t v);
 // hexadecimal number 00..FF leaves its byte 0 and still takes its place.
 BitmapBuffer HexListToBytes(std::string_view text);
 
-// num / den rounded to the nearest integer, halves to the even one. den must be > 0.
+// num / den rounded to the nearest integer, halves to the even one, for every num and every
+// den > 0 (no intermediate overflows). den <= 0 gives 0.
 std::int64_t DivideRoundHalfEven(std::int64_t num, std::int64_t den);
 
 // The number an INI value begins with (see langfiles/IniNumbers.h: "" and text without a
@@ -85,6 +86,7 @@ MessageBytes SingleBitmapRequest(std::uint8_t target, std::int32_t index, std::i
 MessageBytes BitmapHeadRequest(std::uint8_t target, std::int32_t index, std::int32_t addr,
                                std::uint8_t packages);
 // Package k (from 1): target, number hi, lo, k, M, bitmap bytes 255(k-1) .. +M-1.
+// Package 0 and packages past the bitmap's end carry M = 0 and no bytes.
 MessageBytes BitmapPackageRequest(std::uint8_t target, std::int32_t index, std::uint8_t k,
                                   const BitmapBuffer& bytes, std::int32_t length);
 

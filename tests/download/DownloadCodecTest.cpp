@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -120,6 +121,31 @@ TEST(DivideRoundHalfEven, HalvesGoToTheEvenInteger) {
     }
 }
 
+TEST(DivideRoundHalfEven, HugeDivisorsAndNumeratorsDoNotOverflow) {
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+    constexpr std::int64_t k2p62 = std::int64_t{1} << 62;
+    struct C {
+        std::int64_t num, den, want;
+    };
+    for (const C& c :
+         {C{kMax, kMax, 1}, C{kMax - 1, kMax, 1}, C{kMax / 2, kMax, 0}, C{kMax / 2 + 1, kMax, 1},
+          C{k2p62 + 1, k2p62 + 2, 1}, C{3 * (k2p62 / 4), 3 * (k2p62 / 2), 0},
+          C{-3 * (k2p62 / 4), 3 * (k2p62 / 2), 0}, C{kMin, 3 * (k2p62 / 2), -1}, C{kMin, kMax, -1},
+          C{kMin, 1, kMin}, C{kMax, 1, kMax}, C{kMax, 2, std::int64_t{1} << 62}, C{-1, kMax, 0},
+          C{kMin, 2, kMin / 2}}) {
+        EXPECT_EQ(DivideRoundHalfEven(c.num, c.den), c.want) << c.num << "/" << c.den;
+    }
+}
+
+TEST(DivideRoundHalfEven, ADivisorBelowOneGivesZero) {
+    for (const std::int64_t den : {std::int64_t{0}, std::int64_t{-1}, std::int64_t{-7},
+                                   std::numeric_limits<std::int64_t>::min()}) {
+        EXPECT_EQ(DivideRoundHalfEven(100, den), 0) << den;
+        EXPECT_EQ(DivideRoundHalfEven(std::numeric_limits<std::int64_t>::min(), den), 0) << den;
+    }
+}
+
 TEST(IniNumbers, ClampToTheFieldTheyAreSentIn) {
     struct C {
         const char* text;
@@ -216,6 +242,27 @@ TEST(MessageLayout, PackagesSplitAt255) {
     }
     EXPECT_EQ(PackageCount(0), 0);
     EXPECT_EQ(PackageCount(255), 1);
+}
+
+TEST(MessageLayout, PackagesOutsideTheBitmapCarryNoBytes) {
+    const BitmapBuffer b = counting();
+    // Package 0 once read the 255 bytes before the buffer; packages past the end, and every
+    // package of an empty or negative length, carry M = 0.
+    struct C {
+        std::uint8_t k;
+        std::int32_t length;
+    };
+    for (const C& c : {C{0, 1001}, C{0, 0}, C{0, 255}, C{0, -5}, C{5, 1001}, C{255, 1001}, C{1, 0},
+                       C{1, -1}, C{2, 255}}) {
+        EXPECT_EQ(BitmapPackageRequest(7, 300, c.k, b, c.length), (Bytes{7, 0x01, 0x2C, c.k, 0}))
+            << "package " << int{c.k} << " of " << c.length;
+    }
+    // A length beyond the buffer (no caller sends one) pads with zeros, never reads past it.
+    const Bytes last = BitmapPackageRequest(7, 300, 4, b, 1020);
+    ASSERT_EQ(last.size(), 5u + 255u);
+    EXPECT_TRUE(std::equal(last.begin() + 5, last.begin() + 5 + 236, b.begin() + 765));
+    EXPECT_TRUE(
+        std::all_of(last.begin() + 5 + 236, last.end(), [](std::uint8_t v) { return v == 0; }));
 }
 
 }  // namespace
