@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -33,7 +34,19 @@ std::string baseOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// True (errno set to EACCES) when the tests made path read-only.
+bool refusedByFault(const std::string& path) {
+    const auto& ro = fileSystemFaults().readOnly;
+    if (std::find(ro.begin(), ro.end(), path) == ro.end()) return false;
+    errno = EACCES;
+    return true;
+}
+
+// Writes data from the start of an empty file.
 bool writeAll(int fd, std::string_view data) {
+    const std::int64_t limit = fileSystemFaults().fileSizeLimit;
+    const bool full = limit >= 0 && data.size() > static_cast<std::uint64_t>(limit);
+    if (full) data = data.substr(0, static_cast<std::size_t>(limit));
     while (!data.empty()) {
         const ssize_t n = ::write(fd, data.data(), data.size());
         if (n < 0) {
@@ -46,10 +59,16 @@ bool writeAll(int fd, std::string_view data) {
         }
         data.remove_prefix(static_cast<std::size_t>(n));
     }
-    return true;
+    if (full) errno = EFBIG;
+    return !full;
 }
 
 }  // namespace
+
+FileSystemFaults& fileSystemFaults() {
+    static FileSystemFaults faults;
+    return faults;
+}
 
 FileStamp statFile(const std::string& path) {
     FileStamp s;
@@ -123,7 +142,7 @@ bool saveFileAtomically(const std::string& path, std::string_view content, std::
             setWhy(why, path + " is not a regular file");
             return false;
         }
-        if (::access(path.c_str(), W_OK) != 0) {
+        if (refusedByFault(path) || ::access(path.c_str(), W_OK) != 0) {
             setWhy(why, "cannot write " + path);
             return false;
         }
@@ -136,7 +155,7 @@ bool saveFileAtomically(const std::string& path, std::string_view content, std::
 
     const std::string folder = folderOf(path);
     std::string temp = folder + "/." + baseOf(path) + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    const int fd = refusedByFault(folder) ? -1 : ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
         const int saved = errno;
         // A writable file in a folder we may not create files in: rewrite it in place, as a

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tabsend {
 
@@ -39,5 +40,19 @@ std::int64_t wallClockNs();
 // (why: the reason).
 bool saveFileAtomically(const std::string& path, std::string_view content,
                         std::string* why = nullptr);
+
+// Faults of the file system that the tests make on every platform alike (root may write
+// anything on Linux, and Windows has neither file size limits nor folder modes): writes
+// fail as on a full disk, files and folders refuse to be written as read-only ones do for an
+// ordinary user. Empty in the program.
+struct FileSystemFaults {
+    // A file written by saveFileAtomically cannot grow beyond this many bytes: the write
+    // fails there, as on a full disk. Negative: no limit.
+    std::int64_t fileSizeLimit = -1;
+    // Paths exactly as given to saveFileAtomically (a file) or its folder part (a folder):
+    // such a file is not writable, in such a folder no file can be created.
+    std::vector<std::string> readOnly;
+};
+FileSystemFaults& fileSystemFaults();
 
 }  // namespace tabsend

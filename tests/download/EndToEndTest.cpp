@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 
@@ -12,6 +11,7 @@
 #include "langfiles/LanCompiler.h"
 #include "link/PortControl.h"
 #include "tests/download/DownloadRig.h"
+#include "tests/langfiles/LangTestSupport.h"
 #include "tools/sim/DexioModel.h"
 
 namespace tabsend {
@@ -19,24 +19,8 @@ namespace {
 
 using testkit::Bytes;
 
-class TempFolder {
-  public:
-    TempFolder() {
-        std::string tmpl = "/tmp/download-e2e-XXXXXX";
-        if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path_ = tmpl;
-    }
-    ~TempFolder() {
-        const std::string cmd = "rm -rf '" + path_ + "'";
-        [[maybe_unused]] const int rc = std::system(cmd.c_str());
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-  private:
-    std::string path_;
-};
+// A scratch folder, removed with everything in it at the end.
+using TempFolder = testkit::TempDir;
 
 // One language source file: string i has lengths[i] bytes, byte j of it is byteOf(i, j).
 struct Language {

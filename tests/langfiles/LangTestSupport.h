@@ -2,50 +2,68 @@
 // Helpers for the language-file tests: a scratch folder, whole-file read and write, and a
 // builder for small language source files.
 
-#include <dirent.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <csignal>
 #include <cstdint>
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
+
+#include "langfiles/FileIo.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace tabsend::testkit {
 
-// A fresh folder under /tmp, removed with everything in it at the end of the test.
+// A fresh folder in the system's temporary folder, removed with everything in it at the end
+// of the test (also when the test left read-only files or folders behind).
 class TempDir {
   public:
     TempDir() {
-        std::string tmpl = "/tmp/langfiles-test-XXXXXX";
-        if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path_ = tmpl;
+        namespace fs = std::filesystem;
+        std::random_device seed;
+        std::mt19937_64 rng((static_cast<std::uint64_t>(seed()) << 32) ^ seed());
+        const fs::path base = fs::temp_directory_path();
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const fs::path p = base / ("langfiles-test-" + std::to_string(rng() % 1000000000));
+            std::error_code ec;
+            if (fs::create_directory(p, ec)) {
+                path_ = p.generic_string();
+                return;
+            }
+        }
+        throw std::runtime_error("cannot create a temporary folder in " + base.string());
     }
     ~TempDir() {
-        const std::string cmd =
-            "chmod -R u+rwx '" + path_ + "' 2>/dev/null; rm -rf '" + path_ + "'";
-        [[maybe_unused]] const int rc = std::system(cmd.c_str());
+        namespace fs = std::filesystem;
+        std::error_code ec;
+        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+        for (auto it = fs::recursive_directory_iterator(path_, ec);
+             !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+            std::error_code ignored;
+            fs::permissions(it->path(), fs::perms::owner_read | fs::perms::owner_write,
+                            fs::perm_options::add, ignored);
+        }
+        fs::remove_all(path_, ec);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
-    // Names of everything in the folder, "." and ".." left out.
+    // Names of everything in the folder.
     std::vector<std::string> entries() const {
         std::vector<std::string> names;
-        if (DIR* d = ::opendir(path_.c_str())) {
-            while (const dirent* e = ::readdir(d)) {
-                const std::string n = e->d_name;
-                if (n != "." && n != "..") names.push_back(n);
-            }
-            ::closedir(d);
+        std::error_code ec;
+        for (const auto& e : std::filesystem::directory_iterator(path_, ec)) {
+            names.push_back(e.path().filename().string());
         }
         return names;
     }
@@ -128,32 +146,49 @@ inline std::string simpleSource(const std::string& language, const std::string& 
     return b.text();
 }
 
-// Lets no file of this process grow beyond `bytes` while it lives: writes fail as on a full
-// disk (EFBIG; the signal that would end the process is ignored).
+// Lets no file written by saveFileAtomically grow beyond `bytes` while it lives: its writes
+// fail there as on a full disk (through the file-system fault seam, so on every platform).
 class FileSizeLimit {
   public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lim = old_;
-        lim.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &lim);
+    explicit FileSizeLimit(std::int64_t bytes) : old_(fileSystemFaults().fileSizeLimit) {
+        fileSystemFaults().fileSizeLimit = bytes;
     }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
+    ~FileSizeLimit() { fileSystemFaults().fileSizeLimit = old_; }
     FileSizeLimit(const FileSizeLimit&) = delete;
     FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
   private:
-    rlimit old_{};
-    void (*oldHandler_)(int) = nullptr;
+    std::int64_t old_;
 };
 
+// Makes a file or a folder read-only for the file functions while it lives, as it is for an
+// ordinary user (root writes anything on Linux): a read-only file is not written, in a
+// read-only folder no file is created. Paths as the code under test is given them.
+class ReadOnly {
+  public:
+    explicit ReadOnly(std::string path) : path_(std::move(path)) {
+        fileSystemFaults().readOnly.push_back(path_);
+    }
+    ~ReadOnly() {
+        auto& ro = fileSystemFaults().readOnly;
+        for (auto it = ro.begin(); it != ro.end(); ++it) {
+            if (*it == path_) {
+                ro.erase(it);
+                break;
+            }
+        }
+    }
+    ReadOnly(const ReadOnly&) = delete;
+    ReadOnly& operator=(const ReadOnly&) = delete;
+
+  private:
+    std::string path_;
+};
+
+#ifndef _WIN32
 // Runs `check` with the rights of an ordinary user: in a child process that gives up root
 // when the tests run as root (root writes read-only files and folders). True when the
-// check passed.
+// check passed. POSIX only: the tests of real file modes use it.
 inline bool asOrdinaryUser(const std::function<bool()>& check) {
     if (::geteuid() != 0) return check();
     const pid_t pid = ::fork();
@@ -165,5 +200,6 @@ inline bool asOrdinaryUser(const std::function<bool()>& check) {
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
+#endif
 
 }  // namespace tabsend::testkit
