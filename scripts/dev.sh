@@ -115,13 +115,18 @@ run_windows_tests() {  # dir
     [ -d "${WINEPREFIX:-$HOME/.wine}" ] || wine wineboot --init >/dev/null 2>&1
     while IFS= read -r exe; do
         local log="${exe%.exe}.wine.log" rc=0
-        (cd "$(dirname "$exe")" && wine "$(basename "$exe")" --gtest_brief=1) >"$log" 2>&1 || rc=$?
+        # Wine's console ends lines with CR LF.
+        (cd "$(dirname "$exe")" && wine "$(basename "$exe")" --gtest_brief=1) 2>&1 |
+            tr -d '\r' >"$log" || rc=$?
         local ran ok
-        ran="$(sed -n 's/^\[==========\] \([0-9]*\) tests\? from.*ran.*/\1/p' "$log" | tail -1)"
-        ok="$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\?\./\1/p' "$log" | tail -1)"
-        passed=$((passed + ${ok:-0}))
-        failing=$((failing + ${ran:-0} - ${ok:-0}))
-        printf '%-22s %4s tests, %4s passed%s\n' "$(basename "$exe" .exe)" "${ran:-?}" "${ok:-0}" \
+        ran="$(sed -n 's/^\[==========\] \([0-9][0-9]*\) tests\{0,1\} from.*ran.*/\1/p' "$log" | tail -1)"
+        ok="$(sed -n 's/^\[  PASSED  \] \([0-9][0-9]*\) tests\{0,1\}\..*/\1/p' "$log" | tail -1)"
+        [[ "$ran" =~ ^[0-9]+$ ]] || ran=0
+        [[ "$ok" =~ ^[0-9]+$ ]] || ok=0
+        if [ "$ran" -eq 0 ] && [ "$rc" -eq 0 ]; then rc=1; fi  # no test ran: no pass
+        passed=$((passed + ok))
+        failing=$((failing + ran - ok))
+        printf '%-22s %4s tests, %4s passed%s\n' "$(basename "$exe" .exe)" "$ran" "$ok" \
             "$([ "$rc" -eq 0 ] || echo ", FAILED (exit $rc)")"
         if [ "$rc" -ne 0 ]; then
             failed=1
