@@ -159,15 +159,20 @@ start_step() {  # name, command...
     local name="$1"; shift
     echo "== $name (in the background, log $logs/$name.log)"
     bg_start[$name]=$SECONDS
-    ("$@") >"$logs/$name.log" 2>&1 &
+    (
+        rc=0
+        "$@" || rc=$?
+        echo $((SECONDS - bg_start[$name])) >"$logs/$name.seconds"
+        exit "$rc"
+    ) >"$logs/$name.log" 2>&1 &
     bg_pid[$name]=$!
 }
-finish_step() {  # name
+finish_step() {  # name; the time recorded is the step's own, not the wait for it
     local name="$1" rc=0
     wait "${bg_pid[$name]}" || rc=$?
     echo "== $name (finished)"
     if [ "$rc" -eq 0 ]; then tail -n 12 "$logs/$name.log"; else tail -n 60 "$logs/$name.log"; fi
-    record "$name" "$rc" $((SECONDS - bg_start[$name]))
+    record "$name" "$rc" "$(cat "$logs/$name.seconds" 2>/dev/null || echo $((SECONDS - bg_start[$name])))"
 }
 
 record() {  # name, exit code, seconds
