@@ -189,6 +189,9 @@ bool ModuleMain::Exchange(std::uint8_t funcCode, const MessageBytes& data, int t
         reply.error =
             link_.call.WaitResponse(reply.funcCode, reply.data, reply.length, reply.address);
         if (reply.error != 0) {
+            // The request never left, or the line was lost while waiting: the user has
+            // been told once, and the remaining tries end at once as timeouts.
+            if (link_.driver.LinkFailed()) return false;
             if (pause == PauseRule::AfterError) RetryPause();
             continue;
         }
@@ -495,6 +498,11 @@ Flag16 ModuleMain::DeviceConnect(PortOpener& port) {
 Flag16 ModuleMain::DeviceDisconnect() {
     link_.driver.SetResponseTimeout(kLineTimeout);
     BusyScope busy(state_);
+    if (link_.driver.LineLost()) {
+        // Nothing can be said to a unit on a lost line; the port is closed by the caller.
+        SetDownItemInfo(link_.driver.LineLostText());
+        return kFalse;
+    }
     SetDownItemInfo("Disconnect Start!");
     ProgressValue = 0;
     ProgressAdd(0);

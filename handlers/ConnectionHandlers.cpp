@@ -15,12 +15,19 @@ ConnectionHandlers::ConnectionHandlers(SharedState& state, PortControl& port, Mo
 
 bool ConnectionHandlers::OpenPort(std::uint8_t comm_para_item) {
     port_.OpenPort(comm_para_item);
-    return isTrue(port_.PortOpen);
+    return portReopened();
 }
 
 bool ConnectionHandlers::Download_Port_Open_57600() {
     port_.Download_Port_Open_57600();
-    return isTrue(port_.PortOpen);
+    return portReopened();
+}
+
+bool ConnectionHandlers::portReopened() {
+    if (!isTrue(port_.PortOpen)) return false;
+    // A line lost on the port before is there again: the link may send once more.
+    link_.driver.LineRestored();
+    return true;
 }
 
 void ConnectionHandlers::showModeCombos() {
@@ -53,8 +60,7 @@ void ConnectionHandlers::PortOpenbtn_Click() {
             ConnectIs = kTrue;
             PortProcess();
             port_.ClosePort();
-            port_.Download_Port_Open_57600();
-            if (isTrue(port_.PortOpen)) {
+            if (Download_Port_Open_57600()) {
                 lastConnect_ = ConnectOutcome::Connected;
                 return;
             }

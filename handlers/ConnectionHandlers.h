@@ -69,6 +69,8 @@ class ConnectionHandlers : public PortOpener {
     // As after Disconnect: connectable, the port list enabled, Read disabled, the
     // Operation boxes hidden.
     void showDisconnected();
+    // After an open: true when the port is open, and then the link may send again.
+    bool portReopened();
 
     SharedState& state_;
     PortControl& port_;

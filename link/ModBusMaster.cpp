@@ -80,7 +80,8 @@ std::uint8_t ModBusMaster::UpdateState() {
 std::uint8_t ModBusMaster::RunState() {
     switch (EngineState) {
         case StWaitReply:
-            if (driver_.ReceiveFrame() == 1) {
+            // No reply in time, or the line was lost while waiting: both end as a timeout.
+            if (driver_.ReceiveFrame() != CommDriver::kFrameIn) {
                 MasterError = ErrTimeout;
                 EvNoReply = 1;
             } else {
