@@ -69,6 +69,12 @@ void CommDriver::noteLineLost(const CommError& e) {
     lostText_ = e.description.empty() ? std::string(kNotOpenText) : e.description;
 }
 
+void CommDriver::ResumeWait() {
+    const std::int64_t left = ResponseTimeout - (tickCount_ - responseArmedTick_);
+    ResponseTimerSet(static_cast<std::int32_t>(std::max<std::int64_t>(left, 0)), true);
+    GapTimerSet(kStoppedTicks, false);
+}
+
 void CommDriver::DriverInit() {
     LineRestored();
     dll_.TxFrame.Ready = kFalse;
@@ -145,6 +151,7 @@ bool CommDriver::SendFrame() {
 
     if (!broadcast) {
         ResponseTimerSet(ResponseTimeout, true);
+        responseArmedTick_ = tickCount_;
         if (events_ != nullptr) events_->RaiseEvSent();
     } else {
         TurnaroundTimerSet(kTurnaroundTicks, true);

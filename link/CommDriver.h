@@ -113,6 +113,10 @@ class CommDriver {
     bool LinkFailed() const { return lineLost_ || sendFailed_; }
     // The port has been opened again: sends go out again. DriverInit does this too.
     void LineRestored();
+    // Waits on for the reply to the request last sent, after a frame that was not its
+    // answer: the response timer runs again with what is left of the ResponseTimeout
+    // counted from the moment the request had left (at least until the next tick).
+    void ResumeWait();
 
     SerialPort& port() { return port_; }
     EventPump& pump() { return pump_; }
@@ -126,6 +130,7 @@ class CommDriver {
     SendEvents* events_ = nullptr;
     bool timerStarted_ = false;
     std::int64_t tickCount_ = 0;
+    std::int64_t responseArmedTick_ = 0;
     bool lineLost_ = false;
     bool sendFailed_ = false;
     std::string lostText_;

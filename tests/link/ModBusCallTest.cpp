@@ -217,6 +217,33 @@ TEST(ModBusCallTest, AShortPauseInsideAReplyDoesNotSplitIt) {
     EXPECT_EQ(o.data[0], 0x02);
 }
 
+// Another unit's frame on a shared line is not the answer: it is ignored and the wait goes
+// on, until the timeout counted from the request or until our unit's answer comes.
+TEST(ModBusCallTest, AReplyFromAnotherAddressIsIgnoredAndTheWaitGoesOnToTheTimeout) {
+    LinkRig rig;
+    rig.link.driver.SetResponseTimeout(20);
+    rig.device.answerFrame(7, 0x7E, {0x02});
+    rig.link.call.SendRequest(0x7E, 33, kConnect, 1);
+    const std::int64_t sent = rig.clock.ticks();
+    Outs o;
+    EXPECT_EQ(rig.link.call.WaitResponse(o.func, o.data, o.length, o.address), ErrTimeout);
+    EXPECT_TRUE(o.untouched());
+    EXPECT_GE(rig.clock.ticks() - sent, 20);
+    EXPECT_LE(rig.clock.ticks() - sent, 22);
+}
+
+TEST(ModBusCallTest, OurUnitsAnswerAfterAForeignFrameIsTaken) {
+    LinkRig rig;
+    rig.link.driver.SetResponseTimeout(20);
+    const Bytes foreign = buildFrame(7, 0x7E, Bytes{0x05});
+    const Bytes ours = buildFrame(0x21, 0x7E, Bytes{0x02});
+    rig.device.answerChunks({{2'000, foreign}, {60'000, ours}});
+    Outs o;
+    EXPECT_EQ(exchange(rig, o), 0);
+    EXPECT_EQ(o.address, 0x21);
+    EXPECT_EQ(o.data[0], 0x02);
+}
+
 TEST(ModBusCallTest, APortThatVanishesWhileSendingGivesOneMessageAndTimeout) {
     LinkRig rig("9600,e,8,1");
     rig.link.driver.SetResponseTimeout(1400);
