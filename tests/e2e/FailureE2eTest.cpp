@@ -113,6 +113,78 @@ TEST_F(FailureE2e, CtrlCDuringADownloadEndsTheToolPromptlyWithItsMessage) {
     EXPECT_TRUE(Contains(SlotLine(sim.indexText(), 1), "completes 0")) << sim.indexText();
 }
 
+// A unit that answers every read with the echo byte alone: nothing of it is taken as a
+// value, the reads are tried and the command fails.
+TEST_F(FailureE2e, ReadRepliesShorterThanTheReadAreDamagedAndFailTheCommand) {
+    Simulator& sim = StartSim({"--slot1", "in-operation", "--short", "1"});
+    ASSERT_TRUE(sim.ok());
+    const CliRun run = Cli({"read", "--port", sim.pty()});
+    EXPECT_EQ(run.status, 6) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.out + run.err, "Communication timeout!")) << run.out << run.err;
+    EXPECT_FALSE(Contains(run.out, "present, not switchable")) << run.out;
+    ASSERT_EQ(sim.stop(), 0);
+    int shortened = 0;
+    for (const LogEntry& e : sim.accepted()) shortened += e.faults == "short";
+    EXPECT_EQ(shortened, 6) << sim.log();  // the status read of slot 1, six tries
+}
+
+// Another device answers the first status read: its frame is ignored, the host waits out
+// the timeout and its second try gets the unit's answer.
+TEST_F(FailureE2e, AReplyFromAnotherAddressIsIgnoredAndTheReadTriesAgain) {
+    Simulator& sim = StartSim({"--slot1", "in-operation", "--foreign-nth", "2"});
+    ASSERT_TRUE(sim.ok());
+    const CliRun run = Cli({"read", "--port", sim.pty()});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    const auto table = LastSlotTable(run.out);
+    ASSERT_EQ(table.size(), 3u) << run.out;
+    EXPECT_EQ(table[0].state, "in operation") << run.out;
+    ASSERT_EQ(sim.stop(), 0);
+    const auto accepted = sim.accepted();
+    ASSERT_GE(accepted.size(), 3u) << sim.log();
+    EXPECT_EQ(accepted[1].faults, "foreign") << sim.log();
+    EXPECT_EQ(accepted[1].reply.at(0), 7);
+    EXPECT_EQ(accepted[2].request, accepted[1].request) << "tried again";
+}
+
+// The unit goes away in the middle of a long erase: the tool notices at once, says so once,
+// and neither tries again nor sends a disconnect.
+TEST_F(FailureE2e, ALineLostDuringALongEraseIsToldOnceAndAtOnce) {
+    Simulator& sim = StartSim({"--erase-ms", "12000"});
+    ASSERT_TRUE(sim.ok());
+    const std::vector<std::string> args = DownloadArgs(sim.pty(), SmallSlots());
+    std::vector<std::string> argv{CliProgram()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    Process cli(argv, Dir() / "cli.out", Dir() / "cli.err");
+    ASSERT_TRUE(cli.started());
+
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    bool erasing = false;
+    while (!erasing && Clock::now() < deadline && !cli.wait(Millis(0))) {
+        erasing = Contains(ReadFile(Dir() / "cli.out"), "Erase language1");
+        if (!erasing) std::this_thread::sleep_for(Millis(5));
+    }
+    ASSERT_TRUE(erasing) << ReadFile(Dir() / "cli.out");
+    std::this_thread::sleep_for(Millis(500));
+
+    const auto lost = Clock::now();
+    ASSERT_EQ(sim.stop(), 0);
+    const auto status = cli.wait(std::chrono::seconds(10));
+    const double seconds = std::chrono::duration<double>(Clock::now() - lost).count();
+    ASSERT_TRUE(status.has_value()) << "still running 10 s after the line was lost";
+    EXPECT_EQ(*status, 6);
+    EXPECT_LT(seconds, 2.0) << "not noticed at once";
+    const std::string all = ReadFile(Dir() / "cli.out") + ReadFile(Dir() / "cli.err");
+    std::size_t told = 0;
+    for (std::size_t at = all.find("data receive error！"); at != std::string::npos;
+         at = all.find("data receive error！", at + 1))
+        ++told;
+    EXPECT_EQ(told, 1u) << all;
+    EXPECT_FALSE(Contains(all, "data send error")) << all;
+    EXPECT_TRUE(Contains(all, "Communication timeout!")) << all;
+    const auto lines = OutputLines(all);
+    EXPECT_EQ(FindLine(lines, "Disconnect!"), lines.end()) << all;
+}
+
 struct BadInputCase {
     const char* name;
     bool download;
