@@ -75,9 +75,6 @@ class StringProgress {
     std::int64_t step_ = 0;
 };
 
-// The longest text the INI reader delivers (its buffer of 5000 less one).
-constexpr std::size_t kIniValueChars = 4999;
-
 }  // namespace
 
 ModuleMain::ModuleMain(SharedState& state, ModbusLink& link, IniValueReader reader,
@@ -150,9 +147,7 @@ Flag16 ModuleMain::LanSetFlagChk(int n) const {
 
 std::string ModuleMain::ReadIniValue(const std::string& section, const std::string& key,
                                      const std::string& file) const {
-    std::string v = reader_(section, key, file);
-    if (v.size() > kIniValueChars) v.resize(kIniValueChars);
-    return v;
+    return reader_(section, key, file);
 }
 
 void ModuleMain::InitLanParam() {

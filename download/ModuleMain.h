@@ -66,7 +66,8 @@ class ModuleMain {
     void ProgressSharesInit();
     // n = 1..3: the slot's flag; n = 4: any slot due; else 0.
     Flag16 LanSetFlagChk(int n) const;
-    // The value of key in section of file, "" when absent, at most 4999 characters.
+    // The value of key in section of file, "" when absent, read in full (a 1,001-byte
+    // bitmap list is 5,004 characters).
     std::string ReadIniValue(const std::string& section, const std::string& key,
                              const std::string& file) const;
     // The shared start values (forwarded to the shared state).

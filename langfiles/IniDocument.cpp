@@ -78,6 +78,8 @@ IniDocument::Line IniDocument::classify(std::string text, Eol eol) {
 
 IniDocument IniDocument::parse(std::string_view bytes) {
     IniDocument doc;
+    // Many editors start a UTF-8 file with a byte-order mark; it is no part of the text.
+    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
     const std::size_t n = bytes.size();
     std::size_t pos = 0;
     while (pos < n) {
@@ -134,7 +136,7 @@ std::string_view IniDocument::value(std::string_view section, std::string_view k
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
         v = v.substr(1, v.size() - 2);
     }
-    return v.substr(0, std::min(v.size(), kIniValueMax));
+    return v;
 }
 
 std::string IniDocument::get(std::string_view section, std::string_view key) const {

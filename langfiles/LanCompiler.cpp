@@ -331,6 +331,7 @@ Flag16 LanCompiler::SetLanFile(std::uint8_t n) {
     entries.reserve(static_cast<std::size_t>(count));
     std::vector<std::uint8_t> bytes;
     std::int64_t address = base;
+    std::int32_t padded = 0;
     for (std::int32_t i = 0; i < count; ++i) {
         pump_.processPending();
         const double length =
@@ -346,11 +347,15 @@ Flag16 LanCompiler::SetLanFile(std::uint8_t n) {
             return kFalse;
         }
         const auto len = static_cast<std::int32_t>(length);
+        // A list shorter than BMLen is sent with zeros for the missing bytes, as the
+        // download has always done (generators drop a bitmap's trailing zero columns); a
+        // list with no value at all cannot be a bitmap.
         if (!SplitBitmapText(src.value(kSourceStringSection, strKey(i, "BMArray")), bytes) ||
-            bytes.size() < static_cast<std::size_t>(len) || address + len - base > kSlotAreaBytes) {
+            bytes.empty() || address + len - base > kSlotAreaBytes) {
             damaged();
             return kFalse;
         }
+        if (bytes.size() < static_cast<std::size_t>(len)) ++padded;
         entries.push_back({static_cast<std::int32_t>(dispLine), len, address});
         address += len;
         bar.entryDone(i);
@@ -374,6 +379,7 @@ Flag16 LanCompiler::SetLanFile(std::uint8_t n) {
     table.set(info, "LanType", code);
     table.set(info, "Language", language);
     table.sourceSlot = true;
+    padded_[static_cast<std::size_t>(slot - 1)] = padded;
     return scope.finish() ? kTrue : kFalse;
 }
 

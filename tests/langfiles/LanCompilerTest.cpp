@@ -305,6 +305,32 @@ std::string exactlyTheSlot() {
     return b.text();
 }
 
+// StrNum 32768: strings 0..32767, every number the line can carry.
+TEST_F(Compiler, TakesTheLargestStringCount) {
+    SourceBuilder b;
+    b.header("English", "7", "1", "32768");
+    for (int i = 0; i < 32768; ++i) b.raw(i, "1", "1", "0x01");
+    select(1, source("en.ini", b.text()));
+    ASSERT_EQ(c.Compile(), kTrue);
+    EXPECT_EQ(value("Lan1Info", "TotalStrNum"), "32768");
+    EXPECT_EQ(value("Lan1Stringcode", "Str32767Len"), "1");
+}
+
+// A list shorter than BMLen compiles with the length of BMLen; the compiler counts it.
+TEST_F(Compiler, CountsStringsWithFewerValuesThanTheirLength) {
+    SourceBuilder b;
+    b.header("English", "7", "1", "3");
+    b.raw(0, "4", "1", "0x01,0x02");
+    b.raw(1, "2", "1", "0x01,0x02");
+    b.raw(2, "5", "1", "0x01");
+    select(1, source("en.ini", b.text()));
+    ASSERT_EQ(c.Compile(), kTrue);
+    EXPECT_EQ(c.PaddedStrings(1), 2);
+    EXPECT_EQ(c.PaddedStrings(2), 0);
+    EXPECT_EQ(value("Lan1Stringcode", "Str2Len"), "5");
+    EXPECT_EQ(value("Lan1Info", "TotalSize"), "11");
+}
+
 class CompileSource : public Compiler, public ::testing::WithParamInterface<SourceCase> {};
 
 TEST_P(CompileSource, RefusesWithOneMessageAndLeavesNothingHalfDone) {
@@ -338,7 +364,7 @@ INSTANTIATE_TEST_SUITE_P(
                       withStrNum("StrNum not a number", "abc", false),
                       withStrNum("StrNum with text after the number", "3 strings", false),
                       withStrNum("StrNum 0", "0", false), withStrNum("StrNum -5", "-5", false),
-                      withStrNum("StrNum above 32767", "32768", false),
+                      withStrNum("StrNum above 32768", "32769", false),
                       withStrNum("StrNum beyond the strings present", "4", false),
                       withStrNum("StrNum with blanks around", "  3 ", true),
                       withStrNum("StrNum 2.5 rounds to 2", "2.5", true)));
@@ -357,7 +383,8 @@ INSTANTIATE_TEST_SUITE_P(
         withString1("BMDispLine 256", "4", "256", hexValues(4), false),
         withString1("BMDispLine negative", "4", "-1", hexValues(4), false),
         withString1("BMArray missing", "4", "1", "", false),
-        withString1("BMArray with fewer values than BMLen", "4", "1", hexValues(3), false),
+        withString1("BMArray with fewer values than BMLen", "4", "1", hexValues(3), true),
+        withString1("BMArray with one value for BMLen 1001", "1001", "1", "0x01", true),
         withString1("BMArray with an empty piece", "4", "1", "0x01,,0x02,0x03,0x04", false),
         withString1("BMArray with comma and blank", "4", "1", "0x01, 0x02, 0x03, 0x04", false),
         withString1("BMArray with 0X prefix", "4", "1", "0X01,0X02,0X03,0X04", false),
@@ -365,6 +392,7 @@ INSTANTIATE_TEST_SUITE_P(
         withString1("BMArray with a non-hex piece", "4", "1", "0x01,0x02,0xG3,0x04", false),
         withString1("BMArray with 1002 values", "4", "1", unprefixedValues(1002), false),
         withString1("BMLen 1001 with 1001 values", "1001", "1", unprefixedValues(1001), true),
+        withString1("BMLen 1001 with 1001 prefixed values", "1001", "1", hexValues(1001), true),
         SourceCase{"slot larger than its area", tooLargeForTheSlot(), false},
         withString1("BMArray with a trailing comma", "4", "1", hexValues(4) + ",", true),
         withString1("BMArray separated by blanks", "4", "1", "0x01 0x02 0x03 0x04", true),

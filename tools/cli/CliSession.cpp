@@ -8,6 +8,7 @@
 
 #include "download/DownloadCodec.h"
 #include "download/ModuleMain.h"
+#include "handlers/ConnectionHandlers.h"
 #include "langfiles/LanCompiler.h"
 #include "link/ModBusCall.h"
 #include "link/PortControl.h"
@@ -15,7 +16,6 @@
 #include "link/QtEventPump.h"
 #include "link/QtSerialPort.h"
 #include "link/QtTickTimer.h"
-#include "handlers/ConnectionHandlers.h"
 #include "shell/Messages.h"
 #include "shell/SharedState.h"
 #include "tools/cli/TerminalProgress.h"
@@ -212,6 +212,14 @@ class Session : public DownloadHost {
             if (check != SelectCheck::Accepted) return ExitBadInput;  // its message is shown
         }
         if (!isTrue(compiler_.Compile())) return ExitBadInput;
+        for (int n = 1; n <= 3; ++n) {
+            const std::int32_t padded = compiler_.PaddedStrings(n);
+            if (options_.slotFile[n - 1].empty() || padded == 0) continue;
+            std::fprintf(stderr,
+                         "Warning: %s (slot %d): %d string%s with fewer bitmap values than "
+                         "BMLen, padded with zeros\n",
+                         options_.slotFile[n - 1].c_str(), n, padded, padded == 1 ? "" : "s");
+        }
         return ExitOk;
     }
 

@@ -11,7 +11,7 @@ namespace {
 
 constexpr std::int64_t kSlotAreaBytes = 0x80000;
 constexpr std::int32_t kMaxStrings = 32767;
-constexpr std::int32_t kMaxBitmap = 1000;  // 1000 bytes as 0xNN with commas fill 4999 chars
+constexpr std::int32_t kMaxBitmap = 1001;  // the largest bitmap a string can have
 
 // splitmix64: small, fast and the same everywhere.
 class Random {
