@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <utility>
+
 #include <csignal>
 #include <map>
 #include <string>
@@ -55,6 +58,51 @@ TEST(IniFiles, WriteCreatesTheFileAndEveryWriteIsReadBack) {
               "[Lan1Info]\r\nLanVer=4\r\nLanguage=English\r\n[LanAssInfo]\r\nLanTotalNum=1\r\n");
     EXPECT_EQ(GetFromini("Lan1Info", "Language", path), "English");
 }
+
+// A table that is a symbolic link is written through to its target: the link stays a link
+// and the target gets the content (replaced there, with nothing left behind).
+struct LinkCase {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> links;  // link name -> what it names
+    std::string target;                                      // the file that gets written
+    bool targetExists;
+};
+
+class IniFileLink : public ::testing::TestWithParam<LinkCase> {};
+
+TEST_P(IniFileLink, IsWrittenThroughToItsTarget) {
+    const LinkCase& c = GetParam();
+    TempDir d;
+    std::filesystem::create_directory(d.file("real"));
+    if (c.targetExists) writeFile(d.file(c.target), "[A]\r\nold=1\r\n");
+    for (const auto& [link, to] : c.links) std::filesystem::create_symlink(to, d.file(link));
+    const std::string path = d.file(c.links.front().first);
+
+    ASSERT_TRUE(WriteIniValue("A", "k", "v", path));
+
+    for (const auto& [link, to] : c.links) {
+        EXPECT_TRUE(std::filesystem::is_symlink(d.file(link))) << link;
+        EXPECT_EQ(std::filesystem::read_symlink(d.file(link)).string(), to) << link;
+    }
+    EXPECT_EQ(readFile(d.file(c.target)),
+              std::string(c.targetExists ? "[A]\r\nold=1\r\nk=v\r\n" : "[A]\r\nk=v\r\n"));
+    EXPECT_EQ(GetFromini("A", "k", path), "v");
+    // Only the links and the target: no temporary file in either folder.
+    std::size_t entries = 0;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(d.path())) {
+        entries += e.is_directory() ? 0 : 1;
+    }
+    EXPECT_EQ(entries, c.links.size() + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, IniFileLink,
+    ::testing::Values(
+        LinkCase{"relative", {{"LanTable.ini", "real/t.ini"}}, "real/t.ini", true},
+        LinkCase{
+            "chain", {{"LanTable.ini", "mid.ini"}, {"mid.ini", "real/t.ini"}}, "real/t.ini", true},
+        LinkCase{"dangling", {{"LanTable.ini", "real/new.ini"}}, "real/new.ini", false}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST(IniFiles, WriteKeepsEveryOtherLineAndTheFileMode) {
     TempDir d;
