@@ -86,10 +86,15 @@ class IniDocument {
         Line header;
         std::vector<Line> body;
         std::size_t entriesEnd = 0;  // index after the last Entry/Bare line of the body
+        // The blank and comment lines after the last entry, once a key has been added: new
+        // keys then go to the end of body, and however many lines follow costs nothing.
+        std::vector<Line> tail;
         std::unordered_map<std::string, std::uint32_t, IniNameHash, IniNameEqual> keys;
     };
 
     static Line classify(std::string text, Eol eol);
+    // The section's last line (its header when it has no other), or null.
+    static Line* lastLine(Section& s);
     const Line* findEntry(std::string_view section, std::string_view key) const;
     void ensureLastLineEnded();
 

@@ -125,6 +125,26 @@ TEST(IniBom, ALeadingUtf8ByteOrderMarkIsSkipped) {
 
 // ---- Editing ----
 
+// New keys go after the last entry of their section, in front of the blank and comment
+// lines that follow it, however many keys are added and however many such lines follow.
+TEST(IniEditTrailingLines, NewKeysGoBeforeTheTrailingLinesInOrder) {
+    std::string trailing;
+    for (int i = 0; i < 2000; ++i) trailing += i % 2 ? "; note\r\n" : "\r\n";
+    IniDocument doc = IniDocument::parse("[A]\r\na=1\r\n" + trailing + "[B]\r\nb=2\r\n; end");
+    std::string added;
+    for (int i = 0; i < 300; ++i) {
+        ASSERT_TRUE(doc.set("A", "k" + std::to_string(i), std::to_string(i)));
+        added += "k" + std::to_string(i) + "=" + std::to_string(i) + "\r\n";
+    }
+    ASSERT_TRUE(doc.set("a", "A", "changed"));
+    ASSERT_TRUE(doc.set("B", "c", "3"));
+    ASSERT_TRUE(doc.set("C", "d", "4"));
+    EXPECT_EQ(doc.serialize(), "[A]\r\na=changed\r\n" + added + trailing +
+                                   "[B]\r\nb=2\r\nc=3\r\n; end\r\n[C]\r\nd=4\r\n");
+    EXPECT_EQ(doc.get("A", "k299"), "299");
+    EXPECT_EQ(doc.get("A", "k0"), "0");
+}
+
 struct EditCase {
     const char* what;
     std::string before;
