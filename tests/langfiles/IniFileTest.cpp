@@ -282,6 +282,30 @@ TEST(IniFileCacheStamps, WholeSecondStampsAreTrustedOnlyAfterSeconds) {
     EXPECT_EQ(fs.reads, reads);
 }
 
+// A stamp in the future never grows old by this clock: the file is compared only until it
+// has been seen unchanged for the settling time since its first read, and a change inside
+// that time is still seen.
+TEST(IniFileCacheStamps, AFutureStampIsComparedOnlyForTheSettlingTime) {
+    for (const std::int64_t ahead : {std::int64_t{3'600'000} * kMs, std::int64_t{5} * kMs}) {
+        ScriptedProbe fs;
+        IniFileCache cache(fs);
+        // Whole seconds in the future, as a FAT disk would stamp it.
+        const std::int64_t stamp = (fs.now + ahead) / 1'000'000'000 * 1'000'000'000 + 1'000'000'000;
+        fs.put("f", "[A]\nk=1\n", stamp);
+        EXPECT_EQ(cache.read("A", "k", "f"), "1");
+        fs.now += 100 * kMs;
+        fs.files["f"].bytes = "[A]\nk=2\n";  // same size, same stamp
+        EXPECT_EQ(cache.read("A", "k", "f"), "2") << "a change is seen while unsettled";
+        for (int i = 0; i < 2000; ++i) {
+            fs.now += 2 * kMs;
+            ASSERT_EQ(cache.read("A", "k", "f"), "2");
+        }
+        // 4 s of reads: compared for the 2.5 s of a whole-second stamp, then trusted.
+        EXPECT_LE(cache.contentChecks(), 1300U) << ahead;
+        EXPECT_GE(cache.contentChecks(), 1200U) << ahead;
+    }
+}
+
 TEST(IniFileCacheStamps, KeepsAFewFilesAndDropsTheLeastRecentlyUsed) {
     ScriptedProbe fs;
     IniFileCache cache(fs, 2);
