@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 #include <string>
@@ -218,6 +221,52 @@ TEST(LangGenProgram, PrintsWhatTheLibraryMakes) {
     while (std::fread(buf, 1, sizeof buf, bad) > 0) {
     }
     EXPECT_NE(::pclose(bad), 0);
+}
+
+// Texts to render: only a regular file is read, and reading stops at the first line or
+// text count beyond what a language file can hold, with the reason.
+TEST(LangGenTexts, ReadsLinesAndRefusesWhatIsNoTextFileWithItsReason) {
+    TempDir d;
+    writeFile(d.file("ok.txt"), "Hallo\r\n\r\nWelt\n");
+    EXPECT_EQ(langgen::ReadTextLines(d.file("ok.txt")),
+              (std::vector<std::string>{"Hallo", "Welt"}));
+
+    writeFile(d.file("long.txt"), "a\n" + std::string(5000, 'x'));
+    writeFile(d.file("many.txt"), [] {
+        std::string t;
+        for (int i = 0; i < 32768; ++i) t += "t\n";
+        return t;
+    }());
+    writeFile(d.file("empty.txt"), "\r\n\n");
+    struct Case {
+        std::string path;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {d.path(), "is a directory"},
+        {"/dev/urandom", "is not a regular file"},
+        {d.file("missing.txt"), "cannot read"},
+        {d.file("long.txt"), "line 2 is longer than 4096 bytes"},
+        {d.file("many.txt"), "more than 32767 texts"},
+        {d.file("empty.txt"), "holds no text"},
+    };
+    for (const Case& c : cases) {
+        try {
+            langgen::ReadTextLines(c.path);
+            ADD_FAILURE() << c.path << " was read";
+        } catch (const std::invalid_argument& e) {
+            EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos)
+                << c.path << ": " << e.what();
+        }
+    }
+}
+
+TEST(LangGenTexts, TheProgramExitsNonZeroForADevice) {
+    const std::string cmd = std::string(TABSEND_LANGGEN) + " --render /dev/urandom >/dev/null 2>&1";
+    const int rc = std::system(cmd.c_str());
+    ASSERT_NE(rc, -1);
+    EXPECT_TRUE(WIFEXITED(rc));
+    EXPECT_NE(WEXITSTATUS(rc), 0);
 }
 
 }  // namespace
