@@ -42,8 +42,8 @@ TEST_F(FailureE2e, UnitFallingSilentDuringTheBitmapsEndsInTimeoutAndReleasesTheP
 
     const CliRun run = Cli(DownloadArgs(sim.pty(), sources));
     EXPECT_EQ(run.status, 6) << run.out << run.err;
-    EXPECT_TRUE(Contains(run.out, "Communication timeout!")) << run.out;
-    EXPECT_FALSE(Contains(run.out, "Download complete!")) << run.out;
+    EXPECT_TRUE(Contains(run.err, "Communication timeout!")) << run.err;
+    EXPECT_FALSE(Contains(run.out + run.err, "Download complete!")) << run.out;
 
     // The tool has gone and let go of the line.
     EXPECT_TRUE(sim.waitUntilLineReleased(std::chrono::seconds(3))) << sim.log();
@@ -104,8 +104,10 @@ TEST_F(FailureE2e, CtrlCDuringADownloadEndsTheToolPromptlyWithItsMessage) {
     EXPECT_EQ(*status, 130);
     EXPECT_LT(seconds, 2.0);
     const std::string out = ReadFile(Dir() / "cli.out");
-    EXPECT_TRUE(Contains(out, "Interrupted: the port is closed.")) << out;
-    EXPECT_FALSE(Contains(out, "Download complete!")) << out;
+    const std::string err = ReadFile(Dir() / "cli.err");
+    EXPECT_TRUE(Contains(err, "Interrupted: the port is closed. A download that was cut off"))
+        << err;
+    EXPECT_FALSE(Contains(out + err, "Download complete!")) << out;
 
     EXPECT_TRUE(sim.waitUntilLineReleased(std::chrono::seconds(2))) << sim.log();
     ASSERT_EQ(sim.stop(), 0);
@@ -120,7 +122,7 @@ TEST_F(FailureE2e, ReadRepliesShorterThanTheReadAreDamagedAndFailTheCommand) {
     ASSERT_TRUE(sim.ok());
     const CliRun run = Cli({"read", "--port", sim.pty()});
     EXPECT_EQ(run.status, 6) << run.out << run.err;
-    EXPECT_TRUE(Contains(run.out + run.err, "Communication timeout!")) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.err, "Communication timeout!")) << run.out << run.err;
     EXPECT_FALSE(Contains(run.out, "present, not switchable")) << run.out;
     ASSERT_EQ(sim.stop(), 0);
     int shortened = 0;
@@ -185,6 +187,33 @@ TEST_F(FailureE2e, ALineLostDuringALongEraseIsToldOnceAndAtOnce) {
     EXPECT_EQ(FindLine(lines, "Disconnect!"), lines.end()) << all;
 }
 
+TEST_F(FailureE2e, CtrlCDuringACompileSaysTheCompileWasCutOff) {
+    // Three large slots: the compile runs long enough to be interrupted in the middle.
+    const fs::path en = Write("en.ini", GeneratedSource(30000, 1, 8, 51, 1, "English", "1"));
+    const fs::path de = Write("de.ini", GeneratedSource(30000, 1, 8, 52, 8, "German", "1"));
+    const fs::path fr = Write("fr.ini", GeneratedSource(30000, 1, 8, 53, 2, "French", "1"));
+    std::vector<std::string> argv{CliProgram(), "compile",   "--table", Table().string(),
+                                  "--slot1",    en.string(), "--slot2", de.string(),
+                                  "--slot3",    fr.string()};
+    Process cli(argv, Dir() / "cli.out", Dir() / "cli.err");
+    ASSERT_TRUE(cli.started());
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    bool compiling = false;
+    while (!compiling && Clock::now() < deadline && !cli.wait(Millis(0))) {
+        compiling = Contains(ReadFile(Dir() / "cli.out"), "Create");
+        if (!compiling) std::this_thread::sleep_for(Millis(2));
+    }
+    ASSERT_TRUE(compiling) << ReadFile(Dir() / "cli.out") << ReadFile(Dir() / "cli.err");
+    cli.signal(SIGINT);
+    const auto status = cli.wait(std::chrono::seconds(5));
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(*status, 130);
+    const std::string err = ReadFile(Dir() / "cli.err");
+    EXPECT_TRUE(Contains(err, "Interrupted during the compile")) << err;
+    EXPECT_FALSE(Contains(err, "download")) << err;
+    EXPECT_FALSE(fs::exists(Table())) << "no table half written";
+}
+
 struct BadInputCase {
     const char* name;
     bool download;
@@ -212,7 +241,7 @@ TEST_P(BadInputE2e, NonEnglishFileForSlotOneIsRefusedBeforeAnythingIsWrittenOrSe
     if (GetParam().download) args.insert(args.end(), {"--port", sim.pty()});
     const CliRun run = Cli(args);
     EXPECT_EQ(run.status, 3) << run.out << run.err;
-    EXPECT_TRUE(Contains(run.out, "Please select English language file for language 1!"))
+    EXPECT_TRUE(Contains(run.err, "Please select English language file for language 1!"))
         << run.out;
     EXPECT_FALSE(fs::exists(Table()));
 
