@@ -23,6 +23,12 @@ bool ConnectionHandlers::Download_Port_Open_57600() {
     return portReopened();
 }
 
+std::string ConnectionHandlers::cannotOpenText() const {
+    // The system's text first, as it is; the port's path and the reason on a line of their own.
+    const std::string& why = port_.lastOpenError().description;
+    return why.empty() ? texts_.MsgCannotOpenPort : texts_.MsgCannotOpenPort + "\n" + why;
+}
+
 bool ConnectionHandlers::portReopened() {
     if (!isTrue(port_.PortOpen)) return false;
     // A line lost on the port before is there again: the link may send once more.
@@ -69,7 +75,7 @@ void ConnectionHandlers::PortOpenbtn_Click() {
             // a closed port.
             lastConnect_ = ConnectOutcome::LostDownloadSpeed;
             ConnectIs = kFalse;
-            messages_.showMessage(texts_.MsgCannotOpenPort);
+            messages_.showMessage(cannotOpenText());
             showDisconnected();
         } else {
             lastConnect_ = ConnectOutcome::NoAnswer;
@@ -80,7 +86,7 @@ void ConnectionHandlers::PortOpenbtn_Click() {
         return;
     }
     lastConnect_ = ConnectOutcome::CannotOpenPort;
-    messages_.showMessage(texts_.MsgCannotOpenPort);
+    messages_.showMessage(cannotOpenText());
     showConnectable();
 }
 
