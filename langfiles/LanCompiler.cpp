@@ -57,11 +57,18 @@ struct LanCompiler::Table {
     bool sourceSlot = false;  // a slot compiled from a source file was set
     bool dummySlot = false;   // a dummy slot was set
     bool refused = false;     // a value could not be stored: the table must not be written
+    std::string why;          // the reason the last save failed
 
     void set(const std::string& section, const std::string& key, const std::string& value) {
         if (!session.doc().set(section, key, value)) refused = true;
     }
-    bool save() { return !refused && session.save(); }
+    bool save() {
+        if (refused) {
+            why = "a value cannot be stored in an INI line";
+            return false;
+        }
+        return session.save(&why);
+    }
 };
 
 // Opens the table for an operation unless one is already open (a slot written inside a
@@ -139,13 +146,14 @@ const SlotBoxes& LanCompiler::Boxes(int n) const {
 }
 
 void LanCompiler::showSaveFailure(const Table& table) {
-    if (table.sourceSlot) {
-        messages_.showMessage(texts_.MsgLanguageFileSetError);
-    } else if (table.dummySlot) {
-        messages_.showMessage(kIniErrorText);
-    } else {
-        messages_.showMessage(kWriteErrorText);
-    }
+    const std::string& text = table.sourceSlot  ? texts_.MsgLanguageFileSetError
+                              : table.dummySlot ? std::string(kIniErrorText)
+                                                : std::string(kWriteErrorText);
+    // The system's text first, as it is; which table and why on a line of their own, so the
+    // message does not read as if the source file were at fault.
+    std::string detail = "The table file " + state_.LanTablePath + " was not written";
+    if (!table.why.empty()) detail += ": " + table.why;
+    messages_.showMessage(text + "\n" + detail);
 }
 
 void LanCompiler::damaged() {
