@@ -173,8 +173,7 @@ SelectCheck LanCompiler::SelectFile(int n, const std::string& path) {
         slotPath = path;
         LanFileSelected(n) = kTrue;
     } else if (const std::string* text = SelectionMessage(check.result, texts_)) {
-        // The system's text first, as it is; which slot and which file on a line of their own.
-        messages_.showMessage(*text + "\nLanguage " + std::to_string(n) + ": " + path);
+        messages_.showMessage(*text);
     }
     return check.result;
 }
