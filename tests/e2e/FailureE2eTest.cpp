@@ -243,6 +243,8 @@ TEST_P(BadInputE2e, NonEnglishFileForSlotOneIsRefusedBeforeAnythingIsWrittenOrSe
     EXPECT_EQ(run.status, 3) << run.out << run.err;
     EXPECT_TRUE(Contains(run.err, "Please select English language file for language 1!"))
         << run.out;
+    // Which slot and which file were refused.
+    EXPECT_TRUE(Contains(run.err, "Refused for slot 1: " + french.string())) << run.err;
     EXPECT_FALSE(fs::exists(Table()));
 
     ASSERT_EQ(sim.stop(), 0);

@@ -227,7 +227,11 @@ class Session : public DownloadHost {
                              file.c_str());
                 return ExitBadInput;
             }
-            if (check != SelectCheck::Accepted) return ExitBadInput;  // its message is shown
+            if (check != SelectCheck::Accepted) {
+                // Its message is shown; on a command line of several files, say which one.
+                std::fprintf(stderr, "Refused for slot %d: %s\n", n, file.c_str());
+                return ExitBadInput;
+            }
         }
         if (!isTrue(compiler_.Compile())) return ExitBadInput;
         activity_ = Activity::Other;
