@@ -373,6 +373,9 @@ Flag16 LanCompiler::SetLanFile(std::uint8_t n) {
     Table& table = scope.table();
     const std::string codes = codeSection(slot);
     for (std::int32_t i = 0; i < count; ++i) {
+        // A large slot takes a while to go into the table too: events (a stop request
+        // among them) get through every 64 entries.
+        if (i % 64 == 63) pump_.processPending();
         const Entry& e = entries[static_cast<std::size_t>(i)];
         table.set(codes, strKey(i, "Dummy"), "0");
         table.set(codes, strKey(i, "BMDispLine"), std::to_string(e.dispLine));

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <csignal>
 #include <string>
 #include <vector>
@@ -560,6 +562,32 @@ TEST_F(Compiler, LetsEventsThroughForEveryEntryButNotThousandsOfTimes) {
     EXPECT_LE(pump.pending, 2 * entries);
     EXPECT_GE(window.count, entries);
     EXPECT_GE(notice.repaints, 4);
+}
+
+// A stop request (the pump throws, as tabsend-cli's does on Ctrl-C) is noticed while a large
+// slot's entries go into the table, before the next slot starts, and no table is written.
+TEST_F(Compiler, AStopWhileASlotGoesIntoTheTableEndsTheCompileThere) {
+    struct Stop {};
+    class StoppingPump : public EventPump {
+      public:
+        explicit StoppingPump(long at) : at_(at) {}
+        void yieldOnce() override {}
+        void processPending() override {
+            if (++calls_ == at_) throw Stop{};
+        }
+
+      private:
+        long at_;
+        long calls_ = 0;
+    };
+    const int strings = 3000;
+    select(1, source("a.ini", simpleSource("English", "1", 1, std::vector<int>(strings, 2))));
+    StoppingPump stopping(strings + 1);  // the first pass after every entry was checked
+    LanCompiler stopped(state, texts, messages, notice, window, stopping);
+    ASSERT_EQ(stopped.SelectFile(1, dir.file("a.ini")), SelectCheck::Accepted);
+    EXPECT_THROW(stopped.Compile(), Stop);
+    EXPECT_EQ(notice.lines, Shown{"Create Language 1 Index table "});
+    EXPECT_FALSE(std::filesystem::exists(state.LanTablePath));
 }
 
 TEST(CompilerLanguage, BusyNoticeAndMessagesSpeakTheUiLanguage) {
