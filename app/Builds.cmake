@@ -21,10 +21,7 @@ add_subdirectory(${CMAKE_SOURCE_DIR}/tools/artwork ${CMAKE_BINARY_DIR}/tools/art
 #   on the safe side (no slot due, no strings), whatever the operator presses first.
 # - harrow.ico, the pointer over the About tab's web link.
 # - the program icon for the desktop entry.
-set(TABSEND_INITIAL_DIR ${CMAKE_BINARY_DIR}/initial)
-set(TABSEND_INITIAL_TABLE ${TABSEND_INITIAL_DIR}/LanTable.ini)
-set(TABSEND_HARROW ${TABSEND_INITIAL_DIR}/harrow.ico)
-set(TABSEND_DESKTOP_ICON ${TABSEND_INITIAL_DIR}/${TABSEND_PACKAGE_NAME}.png)
+# (Their paths are set in cmake/InstallLayout.cmake.)
 add_custom_command(
   OUTPUT ${TABSEND_INITIAL_TABLE}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${TABSEND_INITIAL_DIR}

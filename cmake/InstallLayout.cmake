@@ -11,8 +11,14 @@
 #
 # The Debian package installs with the prefix /usr, so the program folder is
 # /usr/lib/dex-language-tool. -DTABSEND_INSTALL_APPDIR=. puts Startup at the prefix itself.
-include_guard(GLOBAL)
+# Only variables: every CMake file that installs something includes this.
 
 set(TABSEND_INSTALL_APPDIR "lib/dex-language-tool"
     CACHE STRING "Program folder of Startup and the two builds, relative to the install prefix")
 set(TABSEND_PACKAGE_NAME "dex-language-tool")
+
+# The files every fresh program folder starts with, made in the build tree by app/Builds.cmake.
+set(TABSEND_INITIAL_DIR ${CMAKE_BINARY_DIR}/initial)
+set(TABSEND_INITIAL_TABLE ${TABSEND_INITIAL_DIR}/LanTable.ini)
+set(TABSEND_HARROW ${TABSEND_INITIAL_DIR}/harrow.ico)
+set(TABSEND_DESKTOP_ICON ${TABSEND_INITIAL_DIR}/${TABSEND_PACKAGE_NAME}.png)
