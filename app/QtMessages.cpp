@@ -1,9 +1,20 @@
 #include "app/QtMessages.h"
 
+#include <QIcon>
 #include <QMessageBox>
+#include <QPushButton>
 #include <cstdio>
 
 namespace tabsend {
+
+std::unique_ptr<QMessageBox> NewMessageBox(const QString& title, const QString& text,
+                                           QWidget* parent) {
+    auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, title, text, QMessageBox::Ok,
+                                             parent);
+    box->setObjectName("MessageBox");
+    box->button(QMessageBox::Ok)->setIcon(QIcon());
+    return box;
+}
 
 QtMessageSink::QtMessageSink(QString title, bool toStandardError)
     : title_(std::move(title)), toStandardError_(toStandardError) {}
@@ -14,10 +25,7 @@ void QtMessageSink::showMessage(const std::string& text) {
         std::fflush(stderr);
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, title_, QString::fromStdString(text), QMessageBox::Ok,
-                    parent_);
-    box.setObjectName("MessageBox");
-    box.exec();
+    NewMessageBox(title_, QString::fromStdString(text), parent_)->exec();
 }
 
 }  // namespace tabsend

@@ -4,13 +4,19 @@
 // the texts go to standard error instead, one line "message: <text>" each.
 
 #include <QString>
+#include <memory>
 #include <string>
 
 #include "shell/Seams.h"
 
+class QMessageBox;
 class QWidget;
 
 namespace tabsend {
+
+// The box as the windows show it: the text, an OK button (without a picture on it), no icon.
+std::unique_ptr<QMessageBox> NewMessageBox(const QString& title, const QString& text,
+                                           QWidget* parent);
 
 class QtMessageSink final : public MessageSink {
   public:

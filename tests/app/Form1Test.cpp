@@ -72,6 +72,7 @@ TEST(MainWindowLanguages, EachLanguageSetsEveryCaptionOfItsTableAndNoneIsCutOff)
         WindowRig rig;
         const LanguageCaptions c = SelectLanguage(static_cast<std::uint8_t>(lang));
         rig.form().ApplyLanguage(c);
+        rig.form().show();  // lays out what sizes itself when shown
         auto* tabs = rig.get<QTabWidget>("SSTab1");
         for (int t = 0; t < 3; ++t) {
             EXPECT_EQ(tabs->tabText(t).toStdString(), c.tabs[static_cast<std::size_t>(t)]);
