@@ -67,20 +67,27 @@ QPainterPath textPath(const QString& text, bool bold) {
     return path;
 }
 
-// Fills `path` scaled to fit `box` (kept in proportion), left-aligned and centred
-// vertically. Returns where it went.
-QRectF fillFitted(QPainter& p, const QPainterPath& path, const QRectF& box, const QColor& colour) {
+// Where `path` goes when scaled to fit `box` (kept in proportion), left-aligned and
+// centred vertically.
+QRectF fitted(const QPainterPath& path, const QRectF& box) {
     const QRectF bounds = path.boundingRect();
     if (bounds.isEmpty() || box.isEmpty()) return {};
     const qreal scale = std::min(box.width() / bounds.width(), box.height() / bounds.height());
     const qreal top = box.top() + (box.height() - bounds.height() * scale) / 2;
+    return {box.left(), top, bounds.width() * scale, bounds.height() * scale};
+}
+
+// Fills `path` scaled into `target` (a rectangle from fitted()), moved right by `dx`.
+void fillInto(QPainter& p, const QPainterPath& path, const QRectF& target, qreal dx,
+              const QColor& colour) {
+    const QRectF bounds = path.boundingRect();
+    if (target.isEmpty()) return;
     p.save();
-    p.translate(box.left(), top);
-    p.scale(scale, scale);
+    p.translate(target.left() + dx, target.top());
+    p.scale(target.width() / bounds.width(), target.height() / bounds.height());
     p.translate(-bounds.topLeft());
     p.fillPath(path, colour);
     p.restore();
-    return {box.left(), top, bounds.width() * scale, bounds.height() * scale};
 }
 
 }  // namespace
@@ -99,20 +106,25 @@ QPixmap DrawLogo(QSize size) {
         return pixmap;
     }
 
+    // The unit, then the word mark with its rule and subtitle; the whole centred
+    // across the box.
     const qreal side = h * 0.92;
-    const QRectF mark(h * 0.04, (h - side) / 2, side, side);
-    drawMark(p, mark);
-
-    const qreal left = mark.right() + h * 0.12;
+    const qreal left = h * 0.04 + side + h * 0.12;
     const qreal right = w - h * 0.04;
-    const QRectF wordBox(left, h * 0.08, right - left, h * 0.5);
-    const QRectF word = fillFitted(p, textPath(QStringLiteral("DEX"), true), wordBox, kNavy);
-    if (word.isEmpty()) return pixmap;
+    const QPainterPath word = textPath(QStringLiteral("DEX"), true);
+    const QPainterPath subtitle = textPath(QStringLiteral("Language Tool"), false);
+    const QRectF wordRect = fitted(word, QRectF(left, h * 0.08, right - left, h * 0.5));
+    const QRectF subtitleRect = fitted(subtitle, QRectF(left, h * 0.74, right - left, h * 0.18));
+    const qreal used = std::max(wordRect.right(), subtitleRect.right()) + h * 0.04;
+    const qreal dx = std::max((w - used) / 2, 0.0);
+
+    drawMark(p, QRectF(h * 0.04 + dx, (h - side) / 2, side, side));
+    if (wordRect.isEmpty()) return pixmap;
+    fillInto(p, word, wordRect, dx, kNavy);
     p.setPen(Qt::NoPen);
     p.setBrush(kOrange);
-    p.drawRect(QRectF(word.left(), h * 0.64, word.width(), h * 0.05));
-    const QRectF subtitleBox(left, h * 0.74, right - left, h * 0.18);
-    fillFitted(p, textPath(QStringLiteral("Language Tool"), false), subtitleBox, kSubtitle);
+    p.drawRect(QRectF(wordRect.left() + dx, h * 0.64, wordRect.width(), h * 0.05));
+    fillInto(p, subtitle, subtitleRect, dx, kSubtitle);
     return pixmap;
 }
 
