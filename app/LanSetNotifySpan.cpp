@@ -130,4 +130,13 @@ void LanSetNotifySpan::closeEvent(QCloseEvent* event) {
         event->ignore();
 }
 
+void LanSetNotifySpan::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // Disabled through its owner, not by itself: enable it again (a window may be enabled
+    // under a disabled owner).
+    if (event->type() == QEvent::EnabledChange && !isEnabled() &&
+        !testAttribute(Qt::WA_ForceDisabled))
+        setEnabled(true);
+}
+
 }  // namespace tabsend

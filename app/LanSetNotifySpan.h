@@ -46,6 +46,9 @@ class LanSetNotifySpan : public QWidget, public BusyNotice {
     // The notice has no close box; a close asked for from outside (the window manager) is
     // refused, only the callers close it.
     void closeEvent(QCloseEvent* event) override;
+    // The callers disable the main window while the notice is up; a notice owned by it
+    // would be disabled with it and greyed out. It keeps itself enabled.
+    void changeEvent(QEvent* event) override;
 
   private:
     void centreOnScreen();

@@ -200,6 +200,27 @@ TEST_F(Notice, RefusesACloseFromOutside) {
     EXPECT_FALSE(notice.isVisible());
 }
 
+// The callers lock the main window while the notice is up; a notice owned by that window
+// must stay enabled, its line and bar painted as usual, not greyed out.
+TEST(NoticeOwnedByTheMainWindow, StaysEnabledWhileTheWindowIsLocked) {
+    QWidget mainWindow;
+    mainWindow.resize(PxSize(10800, 7950));
+    mainWindow.show();
+    LanSetNotifySpan owned(&mainWindow);
+    ASSERT_TRUE(owned.isWindow());
+    owned.show();
+    owned.setLine("Create Language 1 Index table ");
+    const QImage before = owned.grab().toImage();
+
+    mainWindow.setEnabled(false);
+    EXPECT_TRUE(owned.isEnabled());
+    EXPECT_TRUE(child<QLabel>(owned, "Label1")->isEnabled());
+    EXPECT_EQ(owned.grab().toImage(), before);
+    mainWindow.setEnabled(true);
+    EXPECT_TRUE(owned.isEnabled());
+    owned.close();
+}
+
 // The bar for one slot: reset to 0, then every 40th entry one step of 200000 / N twips;
 // the track cuts the green off at its right end.
 struct BarCase {
