@@ -97,5 +97,8 @@ int main(int argc, char** argv) {
         ok &= save(*box, out.filePath(QString("message-box-%1.png").arg(code)));
         box->hide();
     }
+    // A text that is the same in every language, with its full-width exclamation mark.
+    auto box = NewMessageBox("Tabsend", QString::fromUtf8(kWriteErrorText), nullptr);
+    ok &= save(*box, out.filePath("message-box-write-error.png"));
     return ok ? 0 : 1;
 }
