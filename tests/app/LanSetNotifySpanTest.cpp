@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QScreen>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -229,6 +230,10 @@ struct BarCase {
     int steps;
     int stepTwips;
 };
+
+void PrintTo(const BarCase& c, std::ostream* os) {
+    *os << (c.fromSource ? "source" : "dummy") << " slot of " << c.entries << " entries";
+}
 
 class NoticeBar : public Notice, public ::testing::WithParamInterface<BarCase> {};
 
