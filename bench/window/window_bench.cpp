@@ -236,7 +236,8 @@ int main(int argc, char** argv) {
     }
     std::printf("  CPU of the window program     %8.3f s = %.2f %% of one core (target <= 10 %%)\n",
                 cpu, 100.0 * cpu / wall);
-    if (cliCpuShare >= 0) std::printf("  CPU of tabsend-cli            %8.2f %% of one core\n", cliCpuShare);
+    if (cliCpuShare >= 0)
+        std::printf("  CPU of tabsend-cli            %8.2f %% of one core\n", cliCpuShare);
     std::printf("  progress bar: %ld value changes, %ld paints (%s)\n", steps, counter.paints,
                 counter.paints >= steps ? "painted at every step" : "steps NOT all painted");
     return 0;

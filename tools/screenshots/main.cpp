@@ -92,8 +92,8 @@ int main(int argc, char** argv) {
         ok &= save(notice, out.filePath(QString("busy-notice-%1.png").arg(code)));
         notice.close();
 
-        auto box = NewMessageBox("Tabsend", QString::fromStdString(texts.MsgIllegalOperation),
-                                 nullptr);
+        auto box =
+            NewMessageBox("Tabsend", QString::fromStdString(texts.MsgIllegalOperation), nullptr);
         ok &= save(*box, out.filePath(QString("message-box-%1.png").arg(code)));
         box->hide();
     }
