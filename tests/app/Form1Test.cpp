@@ -91,6 +91,16 @@ TEST(MainWindowLanguages, EachLanguageSetsEveryCaptionOfItsTableAndNoneIsCutOff)
         EXPECT_EQ(rig.text("DownItemInfo"), "download information");
         const auto clipped = ClippedCaptions(rig.form());
         EXPECT_TRUE(clipped.empty()) << clipped.front();
+        // Screen readers and scripts find every control by a name.
+        for (const QWidget* w : rig.form().findChildren<QWidget*>()) {
+            if (qobject_cast<const QAbstractButton*>(w) || qobject_cast<const QComboBox*>(w) ||
+                qobject_cast<const QLineEdit*>(w)) {
+                EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
+            }
+            if (auto* b = qobject_cast<const QAbstractButton*>(w); b && !b->text().isEmpty()) {
+                EXPECT_EQ(b->accessibleName(), b->text()) << w->objectName().toStdString();
+            }
+        }
     }
 }
 
