@@ -65,9 +65,9 @@ QImage HelpPicture() {
     QFont label = sans(15, true);
     label.setItalic(true);
     p.setFont(label);
-    p.drawText(QRect(292, 140, 150, 24), Qt::AlignLeft | Qt::AlignVCenter,
+    p.drawText(QRect(268, 138, 160, 24), Qt::AlignLeft | Qt::AlignVCenter,
                QStringLiteral("DEXIO FW Version"));
-    const QPointF from(330, 166);
+    const QPointF from(310, 164);
     const QPointF tip(line1.right() + 3, line1.center().y());
     p.drawLine(from, tip);
     QPolygonF head;
