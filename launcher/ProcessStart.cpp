@@ -1,6 +1,7 @@
 #include "launcher/ProcessStart.h"
 
-#include <QDir>
+#include <QAbstractButton>
+#include <QIcon>
 #include <QMessageBox>
 #include <QProcess>
 
@@ -19,6 +20,7 @@ bool DetachedStarter::start(const StartRequest& request) {
 
 void QtMessageBoxes::show(const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Startup"), text, QMessageBox::Ok);
+    box.button(QMessageBox::Ok)->setIcon(QIcon());  // a plain OK, without the style's picture
     box.exec();
 }
 
