@@ -85,8 +85,9 @@ case "${1:-test}" in
         stage="$here/build/stage"
         rm -rf "$stage"
         cmake --install build --prefix "$stage" >/dev/null
-        # Startup looks for the builds in its working folder.
-        cd "$stage/lib/dex-language-tool"
+        # Startup looks for the builds in its working folder: start it in the program folder.
+        appdir="$(sed -n 's/^TABSEND_INSTALL_APPDIR:[A-Z]*=//p' build/CMakeCache.txt)"
+        cd "$stage/${appdir:-lib/dex-language-tool}"
         exec ./Startup
         ;;
     *)
