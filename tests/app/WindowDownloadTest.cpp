@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <QCoreApplication>
+#include <QTimer>
 #include <chrono>
 #include <thread>
 
@@ -63,6 +64,33 @@ TEST_F(WindowDownload, ThreeSlotsThroughTheButtonsReachTheUnitByteExact) {
     EXPECT_TRUE(sim.waitUntilLineReleased(5000ms));
     ASSERT_EQ(sim.stop(), 0);
     EXPECT_TRUE(e2e::MemoryHoldsSources(sim.memory(), sim.indexText(), Table(), sources));
+}
+
+TEST_F(WindowDownload, APortLostDuringTheEraseGivesOneLineMessageAndTheTimeout) {
+    e2e::Simulator& sim = StartSim({"--erase-ms", "4000"});
+    ASSERT_TRUE(sim.ok());
+    Com1Mapped com1(sim.pty());
+    WindowRig rig(Dir());
+    rig.form().ApplyLanguage(SetEnglish());
+    rig.dialog.answers.push_back(SmallSlots()[0].string());
+    rig.click("Select1");
+    rig.click("Setbtn");
+    rig.click("PortOpenbtn");
+    ASSERT_TRUE(rig.get("Downloadbtn")->isEnabled());
+    rig.messages.shown.clear();
+    // The unit goes away in the middle of the erase.
+    QTimer::singleShot(1000, [&sim] { sim.stop(); });
+    const auto start = std::chrono::steady_clock::now();
+    rig.click("Downloadbtn");
+    const auto took = std::chrono::steady_clock::now() - start;
+
+    const auto texts = rig.messages.texts();
+    ASSERT_EQ(texts.size(), 2u) << ::testing::PrintToString(texts);
+    EXPECT_EQ(texts[0].rfind("data ", 0), 0u) << "one message about the line: " << texts[0];
+    EXPECT_EQ(texts[1], "Communication timeout!");
+    EXPECT_LT(took, 3500ms) << "the loss ends the wait, not the erase timeout";
+    EXPECT_TRUE(rig.get("PortOpenbtn")->isEnabled()) << "disconnected after the timeout";
+    EXPECT_FALSE(rig.get("CompareBtn")->isEnabled());
 }
 
 // The real program, scripted: "Done", select, compile, connect, download, and the window
