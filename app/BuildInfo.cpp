@@ -9,9 +9,13 @@
 
 namespace tabsend {
 
-char BuildLetter() { return TABSEND_BUILD_LETTER; }
+char BuildLetter() {
+    return TABSEND_BUILD_LETTER;
+}
 
-const char* BuildName() { return TABSEND_BUILD_NAME; }
+const char* BuildName() {
+    return TABSEND_BUILD_NAME;
+}
 
 std::string VersionLabel() {
     return std::string("DEX Language Tool (Ver1.6.0") + BuildLetter() + ")";

@@ -16,9 +16,13 @@ int TwipsToPixels(int twips, double dpi) {
     return static_cast<int>(std::lround(static_cast<double>(twips) * dpi / 1440.0));
 }
 
-int Px(int twips) { return TwipsToPixels(twips, LogicalDpi()); }
+int Px(int twips) {
+    return TwipsToPixels(twips, LogicalDpi());
+}
 
-QSize PxSize(int widthTwips, int heightTwips) { return {Px(widthTwips), Px(heightTwips)}; }
+QSize PxSize(int widthTwips, int heightTwips) {
+    return {Px(widthTwips), Px(heightTwips)};
+}
 
 QRect PxRect(int xTwips, int yTwips, int widthTwips, int heightTwips) {
     return {Px(xTwips), Px(yTwips), Px(widthTwips), Px(heightTwips)};

@@ -10,7 +10,7 @@
 namespace tabsend {
 
 // Reads one value by section and key from an INI file: "" for a missing file, section or
-// key. (ModuleMain cuts what it delivers to 4999 characters.)
+// key.
 using IniValueReader = std::function<std::string(const std::string& section, const std::string& key,
                                                  const std::string& file)>;
 

@@ -75,9 +75,6 @@ class StringProgress {
     std::int64_t step_ = 0;
 };
 
-// The longest text the INI reader delivers (its buffer of 5000 less one).
-constexpr std::size_t kIniValueChars = 4999;
-
 }  // namespace
 
 ModuleMain::ModuleMain(SharedState& state, ModbusLink& link, IniValueReader reader,
@@ -150,9 +147,7 @@ Flag16 ModuleMain::LanSetFlagChk(int n) const {
 
 std::string ModuleMain::ReadIniValue(const std::string& section, const std::string& key,
                                      const std::string& file) const {
-    std::string v = reader_(section, key, file);
-    if (v.size() > kIniValueChars) v.resize(kIniValueChars);
-    return v;
+    return reader_(section, key, file);
 }
 
 void ModuleMain::InitLanParam() {
@@ -180,7 +175,7 @@ std::int32_t ModuleMain::TotalStrNum(std::uint8_t slot) const {
 
 bool ModuleMain::Exchange(std::uint8_t funcCode, const MessageBytes& data, int tries,
                           const Acceptor& accept, const BeforeTry& beforeTry, PauseRule pause,
-                          Reply& reply) {
+                          Reply& reply, std::int32_t minData) {
     for (int t = 0; t < tries; ++t) {
         if (beforeTry) beforeTry(t);
         link_.call.SendRequest(funcCode, state_.SlaveAddress, data,
@@ -188,7 +183,12 @@ bool ModuleMain::Exchange(std::uint8_t funcCode, const MessageBytes& data, int t
         reply = Reply{};
         reply.error =
             link_.call.WaitResponse(reply.funcCode, reply.data, reply.length, reply.address);
+        if (reply.error == 0 && reply.funcCode == funcCode && reply.length < minData)
+            reply.error = ErrDataConflict;
         if (reply.error != 0) {
+            // The request never left, or the line was lost while waiting: the user has
+            // been told once, and the remaining tries end at once as timeouts.
+            if (link_.driver.LinkFailed()) return false;
             if (pause == PauseRule::AfterError) RetryPause();
             continue;
         }
@@ -204,7 +204,8 @@ bool ModuleMain::StageMessage(std::uint8_t funcCode, const MessageBytes& data, i
     const auto accept = [funcCode, echo](const Reply& r) {
         return r.funcCode == funcCode && (!echo || r.data[0] == *echo);
     };
-    if (Exchange(funcCode, data, tries, accept, beforeTry, PauseRule::AfterError, reply))
+    if (Exchange(funcCode, data, tries, accept, beforeTry, PauseRule::AfterError, reply,
+                 echo ? 1 : 0))
         return true;
     state_.CommErrorCode = reply.error;
     return false;
@@ -495,6 +496,11 @@ Flag16 ModuleMain::DeviceConnect(PortOpener& port) {
 Flag16 ModuleMain::DeviceDisconnect() {
     link_.driver.SetResponseTimeout(kLineTimeout);
     BusyScope busy(state_);
+    if (link_.driver.LineLost()) {
+        // Nothing can be said to a unit on a lost line; the port is closed by the caller.
+        SetDownItemInfo(link_.driver.LineLostText());
+        return kFalse;
+    }
     SetDownItemInfo("Disconnect Start!");
     ProgressValue = 0;
     ProgressAdd(0);
@@ -510,7 +516,8 @@ Flag16 ModuleMain::DeviceDisconnect() {
 
 // ---------------------------------------------------------------- read-back and toggle
 
-std::optional<ModuleMain::Reply> ModuleMain::ReadSlotItem(std::uint8_t slot, std::uint8_t item) {
+std::optional<ModuleMain::Reply> ModuleMain::ReadSlotItem(std::uint8_t slot, std::uint8_t item,
+                                                          std::int32_t minData) {
     if (!validSlot(slot)) return std::nullopt;
     BusyScope busy(state_);
     const auto echo = static_cast<std::uint8_t>(100 + slot);
@@ -519,26 +526,26 @@ std::optional<ModuleMain::Reply> ModuleMain::ReadSlotItem(std::uint8_t slot, std
     };
     Reply reply;
     if (!Exchange(FuncLanRead, SlotReadRequest(slot, item), kStageTries, accept, {},
-                  PauseRule::AfterError, reply))
+                  PauseRule::AfterError, reply, minData))
         return std::nullopt;
     return reply;
 }
 
 std::optional<std::uint8_t> ModuleMain::ReadSlotStatus(std::uint8_t slot) {
-    const auto r = ReadSlotItem(slot, ItemStatus);
+    const auto r = ReadSlotItem(slot, ItemStatus, 3);
     if (!r) return std::nullopt;
     return r->data[2];
 }
 
 std::optional<std::uint32_t> ModuleMain::ReadSlotVersion(std::uint8_t slot) {
-    const auto r = ReadSlotItem(slot, ItemVersion);
+    const auto r = ReadSlotItem(slot, ItemVersion, 6);
     if (!r) return std::nullopt;
     return (std::uint32_t{r->data[2]} << 24) | (std::uint32_t{r->data[3]} << 16) |
            (std::uint32_t{r->data[4]} << 8) | std::uint32_t{r->data[5]};
 }
 
 std::optional<std::int32_t> ModuleMain::ReadSlotLanCode(std::uint8_t slot) {
-    const auto r = ReadSlotItem(slot, ItemLanCode);
+    const auto r = ReadSlotItem(slot, ItemLanCode, 4);
     if (!r) return std::nullopt;
     return r->data[2] * 256 + r->data[3];
 }
@@ -554,7 +561,7 @@ Flag16 ModuleMain::ToggleSlotOperation(std::uint8_t slot) {
     };
     Reply reply;
     return toFlag(
-        Exchange(FuncLanWrite, request, kToggleTries, accept, {}, PauseRule::AfterError, reply));
+        Exchange(FuncLanWrite, request, kToggleTries, accept, {}, PauseRule::AfterError, reply, 1));
 }
 
 void ModuleMain::SetSlotColor(SlotDisplay& display, int slot, std::uint32_t colour) {

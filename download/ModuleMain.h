@@ -66,7 +66,8 @@ class ModuleMain {
     void ProgressSharesInit();
     // n = 1..3: the slot's flag; n = 4: any slot due; else 0.
     Flag16 LanSetFlagChk(int n) const;
-    // The value of key in section of file, "" when absent, at most 4999 characters.
+    // The value of key in section of file, "" when absent, read in full (a 1,001-byte
+    // bitmap list is 5,004 characters).
     std::string ReadIniValue(const std::string& section, const std::string& key,
                              const std::string& file) const;
     // The shared start values (forwarded to the shared state).
@@ -133,16 +134,19 @@ class ModuleMain {
     using BeforeTry = std::function<void(int tryNo)>;
 
     // Up to `tries` exchanges of one request until a reply is accepted; the last try's
-    // outcome is left in `reply`.
+    // outcome is left in `reply`. A reply with the request's function code but fewer than
+    // `minData` data bytes is too short for what the caller reads from it: it counts as a
+    // damaged reply (33), like a bad CRC.
     bool Exchange(std::uint8_t funcCode, const MessageBytes& data, int tries,
-                  const Acceptor& accept, const BeforeTry& beforeTry, PauseRule pause,
-                  Reply& reply);
+                  const Acceptor& accept, const BeforeTry& beforeTry, PauseRule pause, Reply& reply,
+                  std::int32_t minData = 0);
     // A stage message: accepted when the function code matches and, when `echo` is given,
     // data byte 0 equals it. On failure CommErrorCode = the last try's error byte.
     bool StageMessage(std::uint8_t funcCode, const MessageBytes& data, int tries,
                       std::optional<std::uint8_t> echo, const BeforeTry& beforeTry = {});
     // One read of a slot item: the reply, or nothing when every try failed.
-    std::optional<Reply> ReadSlotItem(std::uint8_t slot, std::uint8_t item);
+    // `minData`: the data bytes the caller reads from the reply.
+    std::optional<Reply> ReadSlotItem(std::uint8_t slot, std::uint8_t item, std::int32_t minData);
     bool RunStep(std::uint8_t step);
     std::int16_t& ShareErase(int slot);
     std::int16_t& ShareLanInfo(int slot);

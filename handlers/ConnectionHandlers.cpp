@@ -15,12 +15,25 @@ ConnectionHandlers::ConnectionHandlers(SharedState& state, PortControl& port, Mo
 
 bool ConnectionHandlers::OpenPort(std::uint8_t comm_para_item) {
     port_.OpenPort(comm_para_item);
-    return isTrue(port_.PortOpen);
+    return portReopened();
 }
 
 bool ConnectionHandlers::Download_Port_Open_57600() {
     port_.Download_Port_Open_57600();
-    return isTrue(port_.PortOpen);
+    return portReopened();
+}
+
+std::string ConnectionHandlers::cannotOpenText() const {
+    // The system's text first, as it is; the port's path and the reason on a line of their own.
+    const std::string& why = port_.lastOpenError().description;
+    return why.empty() ? texts_.MsgCannotOpenPort : texts_.MsgCannotOpenPort + "\n" + why;
+}
+
+bool ConnectionHandlers::portReopened() {
+    if (!isTrue(port_.PortOpen)) return false;
+    // A line lost on the port before is there again: the link may send once more.
+    link_.driver.LineRestored();
+    return true;
 }
 
 void ConnectionHandlers::showModeCombos() {
@@ -53,8 +66,7 @@ void ConnectionHandlers::PortOpenbtn_Click() {
             ConnectIs = kTrue;
             PortProcess();
             port_.ClosePort();
-            port_.Download_Port_Open_57600();
-            if (isTrue(port_.PortOpen)) {
+            if (Download_Port_Open_57600()) {
                 lastConnect_ = ConnectOutcome::Connected;
                 return;
             }
@@ -63,7 +75,7 @@ void ConnectionHandlers::PortOpenbtn_Click() {
             // a closed port.
             lastConnect_ = ConnectOutcome::LostDownloadSpeed;
             ConnectIs = kFalse;
-            messages_.showMessage(texts_.MsgCannotOpenPort);
+            messages_.showMessage(cannotOpenText());
             showDisconnected();
         } else {
             lastConnect_ = ConnectOutcome::NoAnswer;
@@ -74,7 +86,7 @@ void ConnectionHandlers::PortOpenbtn_Click() {
         return;
     }
     lastConnect_ = ConnectOutcome::CannotOpenPort;
-    messages_.showMessage(texts_.MsgCannotOpenPort);
+    messages_.showMessage(cannotOpenText());
     showConnectable();
 }
 

@@ -69,6 +69,10 @@ class ConnectionHandlers : public PortOpener {
     // As after Disconnect: connectable, the port list enabled, Read disabled, the
     // Operation boxes hidden.
     void showDisconnected();
+    // After an open: true when the port is open, and then the link may send again.
+    bool portReopened();
+    // "Can not open COM port!" and, on a second line, the port's path and the reason.
+    std::string cannotOpenText() const;
 
     SharedState& state_;
     PortControl& port_;

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "langfiles/FileIo.h"
 
@@ -34,8 +36,39 @@ std::wstring wide(const std::string& utf8) {
     return out;
 }
 
+// The C library's number for the errors a file operation commonly meets, so that the reasons
+// read as on the other platforms; 0 for any other error.
+int errnoFor(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+            return ENOENT;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return EACCES;
+        case ERROR_WRITE_PROTECT:
+            return EROFS;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return ENOSPC;
+        case ERROR_DIRECTORY:
+            return EISDIR;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return EEXIST;
+        default:
+            return 0;
+    }
+}
+
 void setWhy(std::string* why, const std::string& what, DWORD error) {
     if (why == nullptr) return;
+    if (const int e = errnoFor(error); e != 0) {
+        *why = what + ": " + std::strerror(e);
+        return;
+    }
     char* text = nullptr;
     const DWORD n = ::FormatMessageA(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,

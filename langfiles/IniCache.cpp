@@ -10,12 +10,15 @@ IniFileCache::IniFileCache(FileProbe& probe, std::size_t maxFiles)
 IniFileCache::IniFileCache()
     : ownProbe_(std::make_unique<SystemFileProbe>()), probe_(*ownProbe_), maxFiles_(8) {}
 
-bool IniFileCache::isSettled(const FileStamp& s, std::int64_t readStartNs) {
+std::int64_t IniFileCache::settleMargin(const FileStamp& s) {
     constexpr std::int64_t kSecond = 1'000'000'000;
     const bool wholeSeconds = s.mtimeNs % kSecond == 0 && s.ctimeNs % kSecond == 0;
-    const std::int64_t margin = wholeSeconds ? kSettleCoarseNs : kSettleNs;
+    return wholeSeconds ? kSettleCoarseNs : kSettleNs;
+}
+
+bool IniFileCache::isSettled(const FileStamp& s, std::int64_t readStartNs) {
     const std::int64_t lastChange = std::max(s.mtimeNs, s.ctimeNs);
-    return readStartNs - lastChange > margin;
+    return readStartNs - lastChange > settleMargin(s);
 }
 
 std::shared_ptr<const IniDocument> IniFileCache::lookup(const std::string& path) {
@@ -39,7 +42,7 @@ std::shared_ptr<const IniDocument> IniFileCache::lookup(const std::string& path)
             return nullptr;
         }
         if (bytes == e.bytes) {
-            if (isSettled(stamp, now)) {
+            if (isSettled(stamp, now) || now - e.firstReadNs > settleMargin(stamp)) {
                 e.settled = true;
                 std::string().swap(e.bytes);
             }
@@ -56,6 +59,7 @@ std::shared_ptr<const IniDocument> IniFileCache::lookup(const std::string& path)
     fresh.stamp = stamp;
     fresh.doc = std::make_shared<const IniDocument>(IniDocument::parse(bytes));
     fresh.settled = isSettled(stamp, now);
+    fresh.firstReadNs = now;
     if (!fresh.settled) fresh.bytes = std::move(bytes);
     fresh.lastUse = ++useCounter_;
     auto doc = fresh.doc;

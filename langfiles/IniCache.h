@@ -7,7 +7,10 @@
 // when it was read. A file written so recently that a later write could still carry the
 // same time stamps (the file system stamps files with a coarse clock) is compared byte for
 // byte with the cached text on every read until its time stamps are old enough; from then on
-// the stamp alone decides.
+// the stamp alone decides. A stamp that lies in the future (a skewed clock, local-time stamps
+// on a removable disk) never grows old by this clock; such a file is compared only until it
+// has been seen unchanged for the same span since it was first read with that stamp: any
+// later write lands in a later time stamp.
 
 #include <cstdint>
 #include <memory>
@@ -69,11 +72,13 @@ class IniFileCache {
         std::shared_ptr<const IniDocument> doc;
         std::string bytes;  // the text read, kept only while the stamp is not yet trusted
         bool settled = false;
+        std::int64_t firstReadNs = 0;  // clock at the first read with this stamp
         std::uint64_t lastUse = 0;
     };
 
     std::shared_ptr<const IniDocument> lookup(const std::string& path);
     static bool isSettled(const FileStamp& s, std::int64_t readStartNs);
+    static std::int64_t settleMargin(const FileStamp& s);
     void evict();
 
     std::unique_ptr<SystemFileProbe> ownProbe_;

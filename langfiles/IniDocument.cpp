@@ -1,6 +1,7 @@
 #include "langfiles/IniDocument.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace tabsend {
 
@@ -78,6 +79,8 @@ IniDocument::Line IniDocument::classify(std::string text, Eol eol) {
 
 IniDocument IniDocument::parse(std::string_view bytes) {
     IniDocument doc;
+    // Many editors start a UTF-8 file with a byte-order mark; it is no part of the text.
+    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
     const std::size_t n = bytes.size();
     std::size_t pos = 0;
     while (pos < n) {
@@ -134,7 +137,7 @@ std::string_view IniDocument::value(std::string_view section, std::string_view k
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
         v = v.substr(1, v.size() - 2);
     }
-    return v.substr(0, std::min(v.size(), kIniValueMax));
+    return v;
 }
 
 std::string IniDocument::get(std::string_view section, std::string_view key) const {
@@ -145,14 +148,16 @@ bool IniDocument::contains(std::string_view section, std::string_view key) const
     return findEntry(section, key) != nullptr;
 }
 
+IniDocument::Line* IniDocument::lastLine(Section& s) {
+    if (!s.tail.empty()) return &s.tail.back();
+    if (!s.body.empty()) return &s.body.back();
+    return s.hasHeader ? &s.header : nullptr;
+}
+
 void IniDocument::ensureLastLineEnded() {
     for (auto s = sections_.rbegin(); s != sections_.rend(); ++s) {
-        if (!s->body.empty()) {
-            if (s->body.back().eol == Eol::None) s->body.back().eol = Eol::CrLf;
-            return;
-        }
-        if (s->hasHeader) {
-            if (s->header.eol == Eol::None) s->header.eol = Eol::CrLf;
+        if (Line* last = lastLine(*s)) {
+            if (last->eol == Eol::None) last->eol = Eol::CrLf;
             return;
         }
     }
@@ -188,14 +193,22 @@ bool IniDocument::set(std::string_view section, std::string_view key, std::strin
         return true;
     }
 
+    if (s.body.size() > s.entriesEnd) {
+        // Once per section: the lines after its last entry move aside, so that this and
+        // every later key is appended instead of inserted in front of them.
+        s.tail.insert(
+            s.tail.begin(),
+            std::make_move_iterator(s.body.begin() + static_cast<std::ptrdiff_t>(s.entriesEnd)),
+            std::make_move_iterator(s.body.end()));
+        s.body.resize(s.entriesEnd);
+    }
     const std::size_t at = s.entriesEnd;
     Line& before = at == 0 ? s.header : s.body[at - 1];
     if (before.eol == Eol::None) before.eol = Eol::CrLf;
     std::string text(k);
     text += '=';
     text += value;
-    s.body.insert(s.body.begin() + static_cast<std::ptrdiff_t>(at),
-                  classify(std::move(text), Eol::CrLf));
+    s.body.push_back(classify(std::move(text), Eol::CrLf));
     s.keys.emplace(std::string(k), static_cast<std::uint32_t>(at));
     s.entriesEnd = at + 1;
     return true;
@@ -206,6 +219,7 @@ std::string IniDocument::serialize() const {
     for (const Section& s : sections_) {
         if (s.hasHeader) total += s.header.text.size() + 2;
         for (const Line& l : s.body) total += l.text.size() + 2;
+        for (const Line& l : s.tail) total += l.text.size() + 2;
     }
     std::string out;
     out.reserve(total);
@@ -228,6 +242,7 @@ std::string IniDocument::serialize() const {
     for (const Section& s : sections_) {
         if (s.hasHeader) put(s.header);
         for (const Line& l : s.body) put(l);
+        for (const Line& l : s.tail) put(l);
     }
     return out;
 }

@@ -9,7 +9,9 @@
 //  - a line without '=' stays in the file, but a lookup never finds it;
 //  - the first matching section and the first matching key win, for reading and writing;
 //  - missing section, missing key and empty value all read as "";
-//  - a value read is cut to 4999 characters;
+//  - a value is read in full (the old platform call cut it at its buffer size; a 1,001-byte
+//    bitmap written with 0x prefixes is 5,004 characters);
+//  - a UTF-8 byte-order mark at the start of the text is skipped;
 //  - CRLF, LF and a bare CR all end a line; bytes above 0x7F are kept as they are.
 // Editing keeps every line it does not change byte for byte (line ends included). A changed
 // key keeps its spelling and is written as key=value; a new key goes after the last entry of
@@ -23,9 +25,6 @@
 #include <vector>
 
 namespace tabsend {
-
-// Longest value a read delivers (a 5000-character buffer less the terminator).
-inline constexpr std::size_t kIniValueMax = 4999;
 
 // Space and tab: the blanks dropped around names and values.
 constexpr bool isIniBlank(char c) {
@@ -87,10 +86,15 @@ class IniDocument {
         Line header;
         std::vector<Line> body;
         std::size_t entriesEnd = 0;  // index after the last Entry/Bare line of the body
+        // The blank and comment lines after the last entry, once a key has been added: new
+        // keys then go to the end of body, and however many lines follow costs nothing.
+        std::vector<Line> tail;
         std::unordered_map<std::string, std::uint32_t, IniNameHash, IniNameEqual> keys;
     };
 
     static Line classify(std::string text, Eol eol);
+    // The section's last line (its header when it has no other), or null.
+    static Line* lastLine(Section& s);
     const Line* findEntry(std::string_view section, std::string_view key) const;
     void ensureLastLineEnded();
 

@@ -4,6 +4,7 @@
 
 #include "langfiles/FileIo.h"
 #include "langfiles/IniCache.h"
+#include "langfiles/LinkTarget.h"
 
 namespace tabsend {
 
@@ -35,8 +36,12 @@ bool IniEditSession::save(std::string* why) {
         if (why != nullptr) *why = "cannot read " + path_;
         return false;
     }
-    const bool ok = saveFileAtomically(path_, doc_.serialize(), why);
+    // A table reached through a symbolic link is replaced at the link's target, so the link
+    // stays and everything else that uses the target sees the new content.
+    const std::string target = replacementTarget(path_);
+    const bool ok = saveFileAtomically(target, doc_.serialize(), why);
     sharedIniCache().forget(path_);
+    if (target != path_) sharedIniCache().forget(target);
     return ok;
 }
 

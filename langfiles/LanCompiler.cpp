@@ -57,11 +57,18 @@ struct LanCompiler::Table {
     bool sourceSlot = false;  // a slot compiled from a source file was set
     bool dummySlot = false;   // a dummy slot was set
     bool refused = false;     // a value could not be stored: the table must not be written
+    std::string why;          // the reason the last save failed
 
     void set(const std::string& section, const std::string& key, const std::string& value) {
         if (!session.doc().set(section, key, value)) refused = true;
     }
-    bool save() { return !refused && session.save(); }
+    bool save() {
+        if (refused) {
+            why = "a value cannot be stored in an INI line";
+            return false;
+        }
+        return session.save(&why);
+    }
 };
 
 // Opens the table for an operation unless one is already open (a slot written inside a
@@ -139,13 +146,14 @@ const SlotBoxes& LanCompiler::Boxes(int n) const {
 }
 
 void LanCompiler::showSaveFailure(const Table& table) {
-    if (table.sourceSlot) {
-        messages_.showMessage(texts_.MsgLanguageFileSetError);
-    } else if (table.dummySlot) {
-        messages_.showMessage(kIniErrorText);
-    } else {
-        messages_.showMessage(kWriteErrorText);
-    }
+    const std::string& text = table.sourceSlot  ? texts_.MsgLanguageFileSetError
+                              : table.dummySlot ? std::string(kIniErrorText)
+                                                : std::string(kWriteErrorText);
+    // The system's text first, as it is; which table and why on a line of their own, so the
+    // message does not read as if the source file were at fault.
+    std::string detail = "The table file " + state_.LanTablePath + " was not written";
+    if (!table.why.empty()) detail += ": " + table.why;
+    messages_.showMessage(text + "\n" + detail);
 }
 
 void LanCompiler::damaged() {
@@ -331,6 +339,7 @@ Flag16 LanCompiler::SetLanFile(std::uint8_t n) {
     entries.reserve(static_cast<std::size_t>(count));
     std::vector<std::uint8_t> bytes;
     std::int64_t address = base;
+    std::int32_t padded = 0;
     for (std::int32_t i = 0; i < count; ++i) {
         pump_.processPending();
         const double length =
@@ -346,11 +355,15 @@ Flag16 LanCompiler::SetLanFile(std::uint8_t n) {
             return kFalse;
         }
         const auto len = static_cast<std::int32_t>(length);
+        // A list shorter than BMLen is sent with zeros for the missing bytes, as the
+        // download has always done (generators drop a bitmap's trailing zero columns); a
+        // list with no value at all cannot be a bitmap.
         if (!SplitBitmapText(src.value(kSourceStringSection, strKey(i, "BMArray")), bytes) ||
-            bytes.size() < static_cast<std::size_t>(len) || address + len - base > kSlotAreaBytes) {
+            bytes.empty() || address + len - base > kSlotAreaBytes) {
             damaged();
             return kFalse;
         }
+        if (bytes.size() < static_cast<std::size_t>(len)) ++padded;
         entries.push_back({static_cast<std::int32_t>(dispLine), len, address});
         address += len;
         bar.entryDone(i);
@@ -360,6 +373,9 @@ Flag16 LanCompiler::SetLanFile(std::uint8_t n) {
     Table& table = scope.table();
     const std::string codes = codeSection(slot);
     for (std::int32_t i = 0; i < count; ++i) {
+        // A large slot takes a while to go into the table too: events (a stop request
+        // among them) get through every 64 entries.
+        if (i % 64 == 63) pump_.processPending();
         const Entry& e = entries[static_cast<std::size_t>(i)];
         table.set(codes, strKey(i, "Dummy"), "0");
         table.set(codes, strKey(i, "BMDispLine"), std::to_string(e.dispLine));
@@ -374,6 +390,7 @@ Flag16 LanCompiler::SetLanFile(std::uint8_t n) {
     table.set(info, "LanType", code);
     table.set(info, "Language", language);
     table.sourceSlot = true;
+    padded_[static_cast<std::size_t>(slot - 1)] = padded;
     return scope.finish() ? kTrue : kFalse;
 }
 

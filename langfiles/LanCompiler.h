@@ -53,7 +53,7 @@ class LanCompiler {
     // Slot area size: the distance between two slot bases in the DEXIO.
     static constexpr std::int64_t kSlotAreaBytes = 0x80000;
     // Largest string count: string numbers must stay below 32768 on the line.
-    static constexpr std::int32_t kMaxStrNum = 32767;
+    static constexpr std::int32_t kMaxStrNum = 32768;  // strings 0..32767
 
     // All references must outlive the object; texts are the message variables of the run.
     LanCompiler(SharedState& state, const Messages& texts, MessageSink& messages,
@@ -111,6 +111,11 @@ class LanCompiler {
     void ReadLanInfo(std::uint8_t n);
     // The table work of Reset: LanTotalNum 0, InitLanParam, three dummy slots, one write.
     void ResetLanTable();
+    // Strings of slot n (1..3) whose bitmap list held fewer values than BMLen in its last
+    // compile (they are downloaded with zeros for the missing bytes).
+    std::int32_t PaddedStrings(int n) const {
+        return n >= 1 && n <= 3 ? padded_[static_cast<std::size_t>(n - 1)] : 0;
+    }
 
   private:
     struct Table;
@@ -127,6 +132,7 @@ class LanCompiler {
     EventPump& pump_;
     std::array<SlotBoxes, 3> boxes_;
     bool restoreEnabled_ = false;
+    std::array<std::int32_t, 3> padded_{};
     std::unique_ptr<Table> table_;  // the table being edited, while a compile or reset runs
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tabsend {
@@ -10,6 +11,9 @@ namespace {
 // Shown before the serial layer's own description when a request cannot be sent.
 const char* const kSendErrorText = "data send error！  ";
 const char* const kStalledText = "The output does not drain";
+// Shown before the serial layer's own description when the line is lost during a wait.
+const char* const kReceiveErrorText = "data receive error！  ";
+const char* const kNotOpenText = "The port is not open";
 }  // namespace
 
 // ---- Software timers ----
@@ -48,7 +52,31 @@ CommDriver::~CommDriver() {
     if (timerStarted_) timer1_.stop();
 }
 
+void CommDriver::LineRestored() {
+    lineLost_ = false;
+    sendFailed_ = false;
+    lostText_.clear();
+    earlier_ = {};
+}
+
+bool CommDriver::endsTheLine(const CommError& e) const {
+    return e.number == CommErrorNumber::ReadFailed || e.number == CommErrorNumber::WriteFailed ||
+           e.number == CommErrorNumber::PortNotOpen || !port_.isOpen();
+}
+
+void CommDriver::noteLineLost(const CommError& e) {
+    lineLost_ = true;
+    lostText_ = e.description.empty() ? std::string(kNotOpenText) : e.description;
+}
+
+void CommDriver::ResumeWait() {
+    const std::int64_t left = ResponseTimeout - (tickCount_ - responseArmedTick_);
+    ResponseTimerSet(static_cast<std::int32_t>(std::max<std::int64_t>(left, 0)), true);
+    GapTimerSet(kStoppedTicks, false);
+}
+
 void CommDriver::DriverInit() {
+    LineRestored();
     dll_.TxFrame.Ready = kFalse;
     dll_.TxFrame.Length = 0;
     dll_.RxFrame.Ready = kFalse;
@@ -76,10 +104,18 @@ void CommDriver::TimerTick() {
 }
 
 bool CommDriver::SendFrame() {
-    // An error the port went into while nobody was sending (e.g. the line was lost while a
-    // reply was awaited) does not end this send by itself; but when the send then fails,
-    // it is the better explanation of the two.
-    const CommError earlier = port_.takeError();
+    // A lost line stays lost until the port is opened again: the user has been told once,
+    // and nothing is put on a line that is not there.
+    if (lineLost_) {
+        sendFailed_ = true;
+        return false;
+    }
+    sendFailed_ = false;
+    // An error the port went into while nobody was sending does not end this send by
+    // itself; but when the send then fails, it is the better explanation of the two.
+    CommError earlier = port_.takeError();
+    if (earlier.ok()) earlier = std::exchange(earlier_, CommError{});
+    earlier_ = {};
 
     const auto length = static_cast<std::size_t>(std::clamp<std::int32_t>(
         dll_.TxFrame.Length, 0, static_cast<std::int32_t>(dll_.TxFrame.Data.size())));
@@ -88,6 +124,8 @@ bool CommDriver::SendFrame() {
     const bool broadcast = !frame.empty() && frame[0] == 0;
 
     auto fail = [this](const CommError& e) {
+        sendFailed_ = true;
+        if (endsTheLine(e)) noteLineLost(e);
         messages_.showMessage(std::string(kSendErrorText) + e.description);
         return false;
     };
@@ -113,6 +151,7 @@ bool CommDriver::SendFrame() {
 
     if (!broadcast) {
         ResponseTimerSet(ResponseTimeout, true);
+        responseArmedTick_ = tickCount_;
         if (events_ != nullptr) events_->RaiseEvSent();
     } else {
         TurnaroundTimerSet(kTurnaroundTicks, true);
@@ -125,11 +164,27 @@ std::uint8_t CommDriver::ReceiveFrame() {
     dll_.RxFrame.Length = 0;
     for (;;) {
         pump_.yieldOnce();
+        // A line lost during the wait ends it at once: no reply can come any more.
+        CommError e = port_.takeError();
+        if (!e.ok() && !endsTheLine(e)) {
+            earlier_ = std::move(e);
+            e = {};
+        }
+        if (e.ok() && !port_.isOpen()) e = {CommErrorNumber::PortNotOpen, kNotOpenText};
+        if (!e.ok()) {
+            ResponseTimerSet(kStoppedTicks, false);
+            GapTimerSet(kStoppedTicks, false);
+            if (!lineLost_) {
+                noteLineLost(e);
+                messages_.showMessage(std::string(kReceiveErrorText) + lostText_);
+            }
+            return kLineLost;
+        }
         const int waiting = port_.inBufferCount();
         // A byte waiting stops the response timer before it is tested, so a reply that
         // began in the same tick as the timeout is still taken in.
         if (waiting > 0) ResponseTimerSet(kStoppedTicks, false);
-        if (isTrue(ResponseTimerExpired())) return 1;
+        if (isTrue(ResponseTimerExpired())) return kNoReply;
         // A reply ends after kGapTicks without a new byte, or when the input buffer is full.
         const bool full = waiting >= kInBufferSize;
         if (isTrue(GapTimerExpired()) || full) {
@@ -138,7 +193,7 @@ std::uint8_t CommDriver::ReceiveFrame() {
             dll_.RxFrame.Data = port_.input();
             dll_.RxFrame.Ready = kTrue;
             port_.discardInput();
-            return 0;
+            return kFrameIn;
         }
         if (waiting > dll_.RxFrame.Length) {
             GapTimerSet(kGapTicks, true);

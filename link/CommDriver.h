@@ -3,6 +3,7 @@
 // and keeps the four 10 ms software timers and the shared response timeout.
 
 #include <cstdint>
+#include <string>
 
 #include "link/ModBusDll.h"
 #include "link/SerialPort.h"
@@ -89,10 +90,33 @@ class CommDriver {
     // arms the response (or turnaround) timer and raises the engine's event. A serial
     // error (or output that stops draining) shows "data send error！  " + the layer's text
     // once and returns false without raising an event; the engine then ends the exchange.
+    // Once the line is lost, nothing is sent and nothing more is shown until the port has
+    // been opened again (LineRestored).
     bool SendFrame();
+    // Results of ReceiveFrame.
+    static constexpr std::uint8_t kFrameIn = 0;
+    static constexpr std::uint8_t kNoReply = 1;
+    static constexpr std::uint8_t kLineLost = 2;
     // Waits for a reply: 1 when none began within ResponseTimeout ticks, 0 when a frame
     // ended by 2 ticks of silence is in RxFrame (RxFrame.Length = the bytes counted).
+    // The port is looked at on every tick: when the line is lost (the port closed, a read
+    // or write failure), "data receive error！  " + the layer's text is shown once and
+    // the wait ends at once with 2.
     std::uint8_t ReceiveFrame();
+
+    // True from the moment the line was found lost until LineRestored.
+    bool LineLost() const { return lineLost_; }
+    // The layer's words for the loss ("" while the line is not lost).
+    const std::string& LineLostText() const { return lostText_; }
+    // True when the last send failed or the line was lost since it: the exchange ended
+    // without the unit having had a chance to answer, and further tries are pointless.
+    bool LinkFailed() const { return lineLost_ || sendFailed_; }
+    // The port has been opened again: sends go out again. DriverInit does this too.
+    void LineRestored();
+    // Waits on for the reply to the request last sent, after a frame that was not its
+    // answer: the response timer runs again with what is left of the ResponseTimeout
+    // counted from the moment the request had left (at least until the next tick).
+    void ResumeWait();
 
     SerialPort& port() { return port_; }
     EventPump& pump() { return pump_; }
@@ -106,6 +130,17 @@ class CommDriver {
     SendEvents* events_ = nullptr;
     bool timerStarted_ = false;
     std::int64_t tickCount_ = 0;
+    std::int64_t responseArmedTick_ = 0;
+    bool lineLost_ = false;
+    bool sendFailed_ = false;
+    std::string lostText_;
+    // A port error seen while no send was running that did not end the line; a later
+    // failing send names it as the better explanation.
+    CommError earlier_;
+
+    // Whether an error (or a closed port) means the line is gone.
+    bool endsTheLine(const CommError& e) const;
+    void noteLineLost(const CommError& e);
 };
 
 }  // namespace tabsend

@@ -1,6 +1,7 @@
 #include "link/ModBusMaster.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace tabsend {
 
@@ -80,7 +81,8 @@ std::uint8_t ModBusMaster::UpdateState() {
 std::uint8_t ModBusMaster::RunState() {
     switch (EngineState) {
         case StWaitReply:
-            if (driver_.ReceiveFrame() == 1) {
+            // No reply in time, or the line was lost while waiting: both end as a timeout.
+            if (driver_.ReceiveFrame() != CommDriver::kFrameIn) {
                 MasterError = ErrTimeout;
                 EvNoReply = 1;
             } else {
@@ -91,7 +93,17 @@ std::uint8_t ModBusMaster::RunState() {
             std::uint8_t func = 0;
             std::int32_t length = 0;
             std::uint8_t address = 0;
-            MasterError = dll_.CheckFrame(func, RspMsg, length, address);
+            ModBusMsg checked = RspMsg;
+            const std::uint8_t error = dll_.CheckFrame(func, checked, length, address);
+            if (error == 0 && ReqMsg.Address != 0 && address != ReqMsg.Address) {
+                // A sound frame from another unit on a shared line is not our answer: it
+                // is ignored as if it had not come, and the wait goes on.
+                driver_.ResumeWait();
+                EvSent = 1;
+                break;
+            }
+            MasterError = error;
+            RspMsg = std::move(checked);
             RspMsg.FuncCode = func;
             RspMsg.Address = address;
             RspMsg.Length = length;

@@ -57,7 +57,9 @@ class ModBusMaster : public SendEvents {
     void MasterStep();
     // Applies the raised events in table order (the last one raised in that order wins).
     std::uint8_t UpdateState();
-    // Does what the current state asks; in state 2 it waits for the reply.
+    // Does what the current state asks; in state 2 it waits for the reply. A sound reply
+    // whose address is not the request's goes back to state 2 (EvSent) and the wait goes
+    // on with what is left of the response timeout.
     std::uint8_t RunState();
     // 0: the reply goes to the out-arguments (DataOut receives at most DataOut.size()
     // bytes; LengthOut is the reply's data length). 32/33: out-arguments untouched.

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 #ifdef Q_OS_WIN
 #ifndef NOMINMAX
@@ -15,6 +16,7 @@
 #endif
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -175,6 +177,50 @@ CommError openFailure(QSerialPort::SerialPortError error, const QString& qtText,
     return {CommErrorNumber::Other, "Cannot open port " + device + " (" + text(qtText) + ")"};
 }
 
+// What a path that cannot be a serial port is, said before any open is tried: nothing for
+// a character device (or where the system cannot tell).
+std::optional<CommError> notASerialDevice(const std::string& device) {
+#ifdef Q_OS_WIN
+    (void)device;
+    return std::nullopt;
+#else
+    struct stat st {};
+    if (::stat(device.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return CommError{CommErrorNumber::DeviceNotFound,
+                             "Port " + device + " does not exist (" + std::strerror(errno) + ")"};
+        }
+        return std::nullopt;  // QSerialPort says why
+    }
+    const char* what = nullptr;
+    if (S_ISDIR(st.st_mode)) what = "a directory";
+    if (S_ISREG(st.st_mode)) what = "a regular file";
+    if (S_ISFIFO(st.st_mode)) what = "a FIFO";
+    if (S_ISSOCK(st.st_mode)) what = "a socket";
+    if (S_ISBLK(st.st_mode)) what = "a block device";
+    if (what == nullptr) return std::nullopt;
+    return CommError{CommErrorNumber::Other,
+                     "Port " + device + " is " + what + ", not a serial device"};
+#endif
+}
+
+// After a refused open: a character device that is no terminal at all (/dev/null,
+// /dev/urandom) is not a serial port, whatever the settings.
+bool isNonTerminalCharDevice(const std::string& device) {
+#ifdef Q_OS_WIN
+    (void)device;
+    return false;
+#else
+    struct stat st {};
+    if (::stat(device.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) return false;
+    const int fd = ::open(device.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool terminal = ::isatty(fd) == 1;
+    ::close(fd);
+    return !terminal;
+#endif
+}
+
 }  // namespace
 
 struct QtSerialPort::Impl {
@@ -260,6 +306,7 @@ CommError QtSerialPort::open(const std::string& device, const std::string& setti
                 "The line settings \"" + settings + "\" are not valid (baud,parity,data,stop)"};
     }
     if (device.empty()) return {CommErrorNumber::DeviceNotFound, "No port given"};
+    if (auto refused = notASerialDevice(device)) return *refused;
 
     // All line settings go in before the device opens: QSerialPort applies them in one go
     // at open, and a pseudo-terminal (which has no parity) then drops the parity bit
@@ -288,6 +335,13 @@ CommError QtSerialPort::open(const std::string& device, const std::string& setti
         d.port.clear(QSerialPort::Input);  // stale input from before the open
     } else {
         result = openFailure(d.port.error(), d.port.errorString(), device, settings);
+        if (result.number == CommErrorNumber::BadSettings && isNonTerminalCharDevice(device)) {
+            result = {CommErrorNumber::Other,
+                      "Port " + device +
+                          " is a character device that is no terminal, not a "
+                          "serial device (" +
+                          text(d.port.errorString()) + ")"};
+        }
     }
     d.port.clearError();
     --d.quiet;

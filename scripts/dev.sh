@@ -8,6 +8,10 @@
 #   scripts/dev.sh demo [PORT]     install, build, compile the example languages and download
 #                                  them to a unit on PORT, or to dexio-sim when no PORT is given
 #   scripts/dev.sh build           install and build only
+#   scripts/dev.sh package         install, build, make the Debian package and the .tar.gz
+#                                  (build/packages/) and check them
+#   scripts/dev.sh run             install, build, install into build/stage and start Startup
+#                                  there (needs a display)
 # Our own builds treat warnings as errors (a user's plain cmake build does not). Set
 # CMAKE_CXX_COMPILER_LAUNCHER=ccache in the environment to build through ccache.
 set -euo pipefail
@@ -17,7 +21,7 @@ cd "$here"
 jobs="$(nproc 2>/dev/null || echo 2)"
 
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev
-          libgtest-dev libgmock-dev fonts-dejavu-core xvfb xauth)
+          libgtest-dev libgmock-dev fonts-dejavu-core xvfb xauth dpkg-dev file)
 # Clang with libFuzzer and the sanitizer runtimes; MinGW-w64 and Wine for the Windows core.
 clang_packages=(clang libclang-rt-14-dev llvm)
 windows_packages=(g++-mingw-w64-x86-64 wine wine64)
@@ -53,6 +57,11 @@ run_tests() {  # dir, extra ctest args...
     export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
     chmod 700 "$XDG_RUNTIME_DIR"
     (cd "$dir" && ctest --output-on-failure -j"$jobs" --timeout 300 "$@")
+}
+
+check_package() {  # dir: make the .deb and .tar.gz from the built tree and check them
+    echo "== Package check"
+    tests/install/check_package.sh "$1"
 }
 
 run_sanitized_tests() {  # dir
@@ -209,6 +218,7 @@ ci_test() {
     start_step "windows-packages" windows_prepare
     step "gcc-release-build" configure_build build-release -DCMAKE_BUILD_TYPE=Release
     step "gcc-release-tests" run_tests build-release
+    step "package-check" check_package build-release
     step "clang-asan-ubsan-build" configure_build build-asan -DCMAKE_CXX_COMPILER=clang++ \
         -DCMAKE_BUILD_TYPE=Debug -DTABSEND_SANITIZE=ON
     step "clang-asan-ubsan-tests" run_sanitized_tests build-asan
@@ -221,7 +231,7 @@ ci_test() {
         step "windows-tests-wine" run_windows_tests build-win
     fi
     finish_step "fuzz-runs-30s"
-    # Further steps (the Debian package) go here, before the summary.
+    # Further steps go here, before the summary.
     summary
 }
 
@@ -244,8 +254,29 @@ case "${1:-test}" in
         shift
         exec "$here/scripts/demo.sh" "$here/build" "$@"
         ;;
+    package)
+        install_packages "${packages[@]}"
+        configure_build build
+        check_package build
+        ls -1 "$here"/build/packages/*.deb "$here"/build/packages/*.tar.gz
+        ;;
+    run)
+        install_packages "${packages[@]}"
+        configure_build build
+        if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+            echo "run: no display (try: xvfb-run -a scripts/dev.sh run)" >&2
+            exit 2
+        fi
+        stage="$here/build/stage"
+        rm -rf "$stage"
+        cmake --install build --prefix "$stage" >/dev/null
+        # Startup looks for the builds in its working folder: start it in the program folder.
+        appdir="$(sed -n 's/^TABSEND_INSTALL_APPDIR:[A-Z]*=//p' build/CMakeCache.txt)"
+        cd "$stage/${appdir:-lib/dex-language-tool}"
+        exec ./Startup
+        ;;
     *)
-        echo "usage: $0 test | fuzz [SECONDS] | demo [PORT] | build" >&2
+        echo "usage: $0 test | fuzz [SECONDS] | demo [PORT] | build | package | run" >&2
         exit 2
         ;;
 esac

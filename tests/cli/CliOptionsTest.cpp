@@ -33,11 +33,22 @@ TEST(CliOptions, ManualSettingForms) {
         const char* parity;
     };
     const Case cases[] = {
-        {"19200,e", true, "Even"},  {"19200,EVEN", true, "Even"},
-        {"9600,n", true, "None"},   {"9600,none", true, "None"},
-        {"9600,o", false, ""},      {"fast,e", false, ""},
-        {"9600", false, ""},        {",e", false, ""},
+        {"19200,e", true, "Even"},
+        {"19200,EVEN", true, "Even"},
+        {"9600,n", true, "None"},
+        {"9600,none", true, "None"},
+        {"9600,o", false, ""},
+        {"fast,e", false, ""},
+        {"9600", false, ""},
+        {",e", false, ""},
         {"19200,e,8,1", false, ""},
+        // Only rates a serial port offers.
+        {"0,even", false, ""},
+        {"9999999,none", false, ""},
+        {"12345,e", false, ""},
+        {"019200,e", false, ""},
+        {"115200,n", true, "None"},
+        {"57600,e", true, "Even"},
     };
     for (const auto& c : cases) {
         auto m = parseManual(c.text);

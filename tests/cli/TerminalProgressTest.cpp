@@ -77,5 +77,22 @@ TEST(TerminalProgress, QuietPrintsNoProgressButMessagesStill) {
     EXPECT_EQ(out.text(), "Download complete!\n");
 }
 
+TEST(TerminalProgress, ResultsGoToTheOutputAndEveryOtherMessageToTheErrorStream) {
+    Captured out;
+    Captured err;
+    {
+        TerminalProgress p(out.file, false, true);  // quiet: errors are still shown
+        TerminalMessages m(out.file, &p, err.file, {"Download complete!", "  Set complete!"});
+        m.showMessage("  Set complete!");
+        m.showMessage("Communication timeout!");
+        m.showMessage("data receive error！  The line was lost");
+        m.showMessage("Download complete!");
+        EXPECT_EQ(m.count(), 4);
+        EXPECT_EQ(m.last(), "Download complete!");
+    }
+    EXPECT_EQ(out.text(), "  Set complete!\nDownload complete!\n");
+    EXPECT_EQ(err.text(), "Communication timeout!\ndata receive error！  The line was lost\n");
+}
+
 }  // namespace
 }  // namespace tabsend::cli

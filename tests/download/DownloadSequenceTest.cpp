@@ -138,6 +138,70 @@ TEST_F(DownloadSequence, NoAnswerToIdentificationDisconnects) {
     EXPECT_EQ(rig.progress.value, 0);
 }
 
+// A port that goes away in the middle of a stage: while the request leaves, or while its
+// reply is awaited. One message from the link, the remaining tries end at once, the
+// outcome follows, and the disconnect puts nothing on the lost line.
+struct LostPortCase {
+    const char* name;
+    bool duringSend;
+    std::size_t step;  // the step that was running (and the requests the unit saw)
+    const char* linkMessage;
+};
+
+class LostPort : public DownloadSequence, public ::testing::WithParamInterface<LostPortCase> {};
+
+TEST_P(LostPort, OneMessageThenTheOutcomeAndNothingMoreIsSent) {
+    const LostPortCase& c = GetParam();
+    rig.addSlot(1, 2, [](int) { return 2; });
+    // The erase of slot 1 (step 2) gets no answer; the port goes while it is on its way or
+    // 250 ticks into its 1400-tick wait.
+    rig.unit.script = [](const UnitRequest& r, std::size_t) {
+        return r.func == 0x7D ? UnitAnswer::silent() : UnitAnswer::normal();
+    };
+    std::int64_t lostAt = -1;
+    rig.unit.observe = [&](UnitRequest& r) {
+        r.downloadStep = state.DownloadStep;
+        if (r.func == 0x7D && lostAt < 0 && !c.duringSend) {
+            lostAt = r.tick + 250;
+            rig.clock.atTick(lostAt, [&] { rig.port.vanish(); });
+        }
+    };
+    if (c.duringSend) {
+        // The identification request is still draining from the port when it goes.
+        rig.unit.script = [&](const UnitRequest& r, std::size_t) {
+            if (r.func == 0x2B) {
+                lostAt = r.tick + 1;
+                rig.clock.atTick(lostAt, [&] { rig.port.vanish(); });
+            }
+            return UnitAnswer::normal();
+        };
+    }
+    host.onPortClose = [&] { mm.DeviceDisconnect(); };
+
+    mm.DownloadSequence(host);
+
+    ASSERT_GE(lostAt, 0);
+    EXPECT_EQ(rig.linkMessages.shown, (Calls{c.linkMessage}));
+    EXPECT_EQ(rig.messages.shown, (Calls{"Communication timeout!"}));
+    EXPECT_EQ(state.CommErrorCode, ErrTimeout);
+    EXPECT_EQ(state.DownloadStep, c.step);
+    // No further tries, no pauses, no disconnect request on the lost line.
+    EXPECT_LE(rig.clock.ticks(), lostAt + 2);
+    EXPECT_EQ(reqs.size(), c.step);
+    EXPECT_TRUE(rig.unit.with(0x7E).empty());
+    EXPECT_EQ(host.calls, (Calls{"lock", "PortProcess", "unlock", "PortClose_Click", "compare-"}));
+    EXPECT_NE(rig.progress.lastItemInfo(), "Disconnect!");
+    EXPECT_EQ(rig.progress.lastItemInfo(), "Input/output error");
+}
+
+INSTANTIATE_TEST_SUITE_P(Stage, LostPort,
+                         ::testing::Values(LostPortCase{"while_sending", true, 1,
+                                                        "data send error！  Input/output error"},
+                                           LostPortCase{
+                                               "while_waiting", false, 2,
+                                               "data receive error！  Input/output error"}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
 TEST_F(DownloadSequence, ExceptionReplyToEraseIsAnIllegalOperation) {
     rig.addSlot(1, 2, [](int) { return 2; });
     failWhen([](const UnitRequest& r) { return r.func == 0x7D; }, UnitAnswer::exception());

@@ -173,6 +173,62 @@ TEST_F(ReadBack, AFailedVersionOrCodeReadLeavesItsBoxEmpty) {
     EXPECT_TRUE(rig.messages.shown.empty());
 }
 
+// A unit that answers a read with fewer data bytes than the read takes from it (the echo
+// byte alone, or the status without its value): the reply is damaged, tried again after the
+// pause, and never shown as a value.
+struct ShortReplyCase {
+    const char* name;
+    std::uint8_t item;
+    std::size_t keep;  // data bytes of the normal answer that are sent
+};
+
+class ShortReply : public ReadBack, public ::testing::WithParamInterface<ShortReplyCase> {};
+
+TEST_P(ShortReply, IsADamagedReplyAndGoesThroughTheTries) {
+    const ShortReplyCase& c = GetParam();
+    for (auto& s : rig.unit.slots) s.status = 0xFE;
+    slots.slot[3].ticked = true;
+    rig.unit.script = [&](const UnitRequest& r, std::size_t) {
+        if (r.func != 0x5B || r.data[0] != 101 || r.data[1] != c.item) return UnitAnswer::normal();
+        Bytes d = rig.unit.normalData(r);
+        d.resize(c.keep);
+        return UnitAnswer::raw(0x5B, d);
+    };
+
+    mm.ReadBackSlots(slots);
+
+    EXPECT_EQ(readsOf(1, c.item), 6u);
+    if (c.item == 4) {
+        EXPECT_EQ(slots.slot[1].colour, 0x12345678u) << "no colour from a reply without status";
+        EXPECT_EQ(rig.messages.shown, (Calls{"Communication timeout!"}));
+    } else {
+        EXPECT_EQ(c.item == 2 ? slots.slot[1].version : slots.slot[1].language, "");
+        EXPECT_TRUE(rig.messages.shown.empty());
+    }
+    EXPECT_EQ(state.CommBusy, kFalse);
+}
+
+INSTANTIATE_TEST_SUITE_P(Reads, ShortReply,
+                         ::testing::Values(ShortReplyCase{"status_echo_only", 4, 1},
+                                           ShortReplyCase{"status_without_value", 4, 2},
+                                           ShortReplyCase{"version_three_of_four", 2, 5},
+                                           ShortReplyCase{"code_one_of_two", 3, 3}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(ReadBack, AShortReplyThatComesRightOnALaterTryIsRead) {
+    for (auto& s : rig.unit.slots) s.status = 0xFE;
+    slots.slot[3].ticked = true;
+    int shortOnes = 2;
+    rig.unit.script = [&](const UnitRequest& r, std::size_t) {
+        if (r.func == 0x5B && r.data[0] == 101 && r.data[1] == 2 && shortOnes-- > 0)
+            return UnitAnswer::raw(0x5B, Bytes{101});
+        return UnitAnswer::normal();
+    };
+    mm.ReadBackSlots(slots);
+    EXPECT_EQ(readsOf(1, 2), 3u);
+    EXPECT_EQ(slots.slot[1].version, "1");
+}
+
 TEST_F(ReadBack, SettingTheBoxesDoesNotToggle) {
     for (auto& s : rig.unit.slots) s.status = 0xFE;  // all three boxes change to ticked
     std::vector<Flag16> autoSetSeen;

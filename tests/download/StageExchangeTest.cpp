@@ -194,9 +194,9 @@ TEST_F(StageExchange, SlotOutsideOneToThreeSendsNothing) {
     EXPECT_EQ(state.CommBusy, kFalse);
 }
 
-TEST_F(StageExchange, IniValuesAreCutAt4999Characters) {
+TEST_F(StageExchange, IniValuesAreReadInFull) {
     rig.ini.set("f", "s", "k", std::string(6000, 'a'));
-    EXPECT_EQ(mm.ReadIniValue("s", "k", "f").size(), 4999u);
+    EXPECT_EQ(mm.ReadIniValue("s", "k", "f").size(), 6000u);
     EXPECT_EQ(mm.ReadIniValue("s", "missing", "f"), "");
 }
 

@@ -129,6 +129,19 @@ TEST_F(StringTransfer, BitmapsOf255And256And510Bytes) {
     for (int j = 0; j < 256; ++j) ASSERT_EQ(sent[j], DownloadRig::bitmapByte(2, 1, j)) << j;
 }
 
+TEST_F(StringTransfer, A1001ByteBitmapWrittenWithPrefixesArrivesWhole) {
+    // 1,001 values as 0xNN with commas are 5,004 characters; all of them go out.
+    rig.addSlot(1, 1, [](int) { return 1001; });
+    ASSERT_EQ(DownloadRig::bitmapText(1, 0, 1001).size(), 5004u);
+    EXPECT_EQ(mm.SendBitmapData(1), kTrue);
+    Bytes sent;
+    for (const auto& r : reqs)
+        if (r.data.size() > 5 && r.data[1] == 0)
+            sent.insert(sent.end(), r.data.begin() + 5, r.data.end());
+    ASSERT_EQ(sent.size(), 1001u);
+    for (int j = 0; j < 1001; ++j) ASSERT_EQ(sent[j], DownloadRig::bitmapByte(1, 0, j)) << j;
+}
+
 TEST_F(StringTransfer, StringNumber300) {
     BitmapBuffer bytes{};
     mm.BitmapSlot = 1;

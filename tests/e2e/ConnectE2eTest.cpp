@@ -168,8 +168,10 @@ TEST_P(ConnectFailureE2e, EndsWithItsMessageAndExitStatus) {
 
     const CliRun run = Cli(DownloadArgs(port, SmallSlots()));
     EXPECT_EQ(run.status, c.status) << run.out << run.err;
-    EXPECT_TRUE(Contains(run.out, c.message)) << run.out;
-    EXPECT_FALSE(Contains(run.out, c.absent)) << run.out;
+    // Errors go to standard error, nothing of them to standard output.
+    EXPECT_TRUE(Contains(run.err, c.message)) << run.err;
+    EXPECT_FALSE(Contains(run.out, c.message)) << run.out;
+    EXPECT_FALSE(Contains(run.out + run.err, c.absent)) << run.out << run.err;
 
     const auto lines = OutputLines(run.out);
     const auto failed = std::count(lines.begin(), lines.end(), "Connection Failed!");

@@ -42,8 +42,8 @@ TEST_F(FailureE2e, UnitFallingSilentDuringTheBitmapsEndsInTimeoutAndReleasesTheP
 
     const CliRun run = Cli(DownloadArgs(sim.pty(), sources));
     EXPECT_EQ(run.status, 6) << run.out << run.err;
-    EXPECT_TRUE(Contains(run.out, "Communication timeout!")) << run.out;
-    EXPECT_FALSE(Contains(run.out, "Download complete!")) << run.out;
+    EXPECT_TRUE(Contains(run.err, "Communication timeout!")) << run.err;
+    EXPECT_FALSE(Contains(run.out + run.err, "Download complete!")) << run.out;
 
     // The tool has gone and let go of the line.
     EXPECT_TRUE(sim.waitUntilLineReleased(std::chrono::seconds(3))) << sim.log();
@@ -104,13 +104,114 @@ TEST_F(FailureE2e, CtrlCDuringADownloadEndsTheToolPromptlyWithItsMessage) {
     EXPECT_EQ(*status, 130);
     EXPECT_LT(seconds, 2.0);
     const std::string out = ReadFile(Dir() / "cli.out");
-    EXPECT_TRUE(Contains(out, "Interrupted: the port is closed.")) << out;
-    EXPECT_FALSE(Contains(out, "Download complete!")) << out;
+    const std::string err = ReadFile(Dir() / "cli.err");
+    EXPECT_TRUE(Contains(err, "Interrupted: the port is closed. A download that was cut off"))
+        << err;
+    EXPECT_FALSE(Contains(out + err, "Download complete!")) << out;
 
     EXPECT_TRUE(sim.waitUntilLineReleased(std::chrono::seconds(2))) << sim.log();
     ASSERT_EQ(sim.stop(), 0);
     // The slot that was cut off was never declared complete.
     EXPECT_TRUE(Contains(SlotLine(sim.indexText(), 1), "completes 0")) << sim.indexText();
+}
+
+// A unit that answers every read with the echo byte alone: nothing of it is taken as a
+// value, the reads are tried and the command fails.
+TEST_F(FailureE2e, ReadRepliesShorterThanTheReadAreDamagedAndFailTheCommand) {
+    Simulator& sim = StartSim({"--slot1", "in-operation", "--short", "1"});
+    ASSERT_TRUE(sim.ok());
+    const CliRun run = Cli({"read", "--port", sim.pty()});
+    EXPECT_EQ(run.status, 6) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.err, "Communication timeout!")) << run.out << run.err;
+    EXPECT_FALSE(Contains(run.out, "present, not switchable")) << run.out;
+    ASSERT_EQ(sim.stop(), 0);
+    int shortened = 0;
+    for (const LogEntry& e : sim.accepted()) shortened += e.faults == "short";
+    EXPECT_EQ(shortened, 6) << sim.log();  // the status read of slot 1, six tries
+}
+
+// Another device answers the first status read: its frame is ignored, the host waits out
+// the timeout and its second try gets the unit's answer.
+TEST_F(FailureE2e, AReplyFromAnotherAddressIsIgnoredAndTheReadTriesAgain) {
+    Simulator& sim = StartSim({"--slot1", "in-operation", "--foreign-nth", "2"});
+    ASSERT_TRUE(sim.ok());
+    const CliRun run = Cli({"read", "--port", sim.pty()});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    const auto table = LastSlotTable(run.out);
+    ASSERT_EQ(table.size(), 3u) << run.out;
+    EXPECT_EQ(table[0].state, "in operation") << run.out;
+    ASSERT_EQ(sim.stop(), 0);
+    const auto accepted = sim.accepted();
+    ASSERT_GE(accepted.size(), 3u) << sim.log();
+    EXPECT_EQ(accepted[1].faults, "foreign") << sim.log();
+    EXPECT_EQ(accepted[1].reply.at(0), 7);
+    EXPECT_EQ(accepted[2].request, accepted[1].request) << "tried again";
+}
+
+// The unit goes away in the middle of a long erase: the tool notices at once, says so once,
+// and neither tries again nor sends a disconnect.
+TEST_F(FailureE2e, ALineLostDuringALongEraseIsToldOnceAndAtOnce) {
+    Simulator& sim = StartSim({"--erase-ms", "12000"});
+    ASSERT_TRUE(sim.ok());
+    const std::vector<std::string> args = DownloadArgs(sim.pty(), SmallSlots());
+    std::vector<std::string> argv{CliProgram()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    Process cli(argv, Dir() / "cli.out", Dir() / "cli.err");
+    ASSERT_TRUE(cli.started());
+
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    bool erasing = false;
+    while (!erasing && Clock::now() < deadline && !cli.wait(Millis(0))) {
+        erasing = Contains(ReadFile(Dir() / "cli.out"), "Erase language1");
+        if (!erasing) std::this_thread::sleep_for(Millis(5));
+    }
+    ASSERT_TRUE(erasing) << ReadFile(Dir() / "cli.out");
+    std::this_thread::sleep_for(Millis(500));
+
+    const auto lost = Clock::now();
+    ASSERT_EQ(sim.stop(), 0);
+    const auto status = cli.wait(std::chrono::seconds(10));
+    const double seconds = std::chrono::duration<double>(Clock::now() - lost).count();
+    ASSERT_TRUE(status.has_value()) << "still running 10 s after the line was lost";
+    EXPECT_EQ(*status, 6);
+    EXPECT_LT(seconds, 2.0) << "not noticed at once";
+    const std::string all = ReadFile(Dir() / "cli.out") + ReadFile(Dir() / "cli.err");
+    std::size_t told = 0;
+    for (std::size_t at = all.find("data receive error！"); at != std::string::npos;
+         at = all.find("data receive error！", at + 1))
+        ++told;
+    EXPECT_EQ(told, 1u) << all;
+    EXPECT_FALSE(Contains(all, "data send error")) << all;
+    EXPECT_TRUE(Contains(all, "Communication timeout!")) << all;
+    const auto lines = OutputLines(all);
+    EXPECT_EQ(FindLine(lines, "Disconnect!"), lines.end()) << all;
+}
+
+TEST_F(FailureE2e, CtrlCDuringACompileSaysTheCompileWasCutOff) {
+    // Three large slots: the compile runs long enough to be interrupted in the middle.
+    const fs::path en = Write("en.ini", GeneratedSource(30000, 1, 8, 51, 1, "English", "1"));
+    const fs::path de = Write("de.ini", GeneratedSource(30000, 1, 8, 52, 8, "German", "1"));
+    const fs::path fr = Write("fr.ini", GeneratedSource(30000, 1, 8, 53, 2, "French", "1"));
+    std::vector<std::string> argv{CliProgram(), "compile",   "--table", Table().string(),
+                                  "--slot1",    en.string(), "--slot2", de.string(),
+                                  "--slot3",    fr.string()};
+    Process cli(argv, Dir() / "cli.out", Dir() / "cli.err");
+    ASSERT_TRUE(cli.started());
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    bool compiling = false;
+    while (!compiling && Clock::now() < deadline && !cli.wait(Millis(0))) {
+        compiling = Contains(ReadFile(Dir() / "cli.out"), "Create");
+        if (!compiling) std::this_thread::sleep_for(Millis(2));
+    }
+    ASSERT_TRUE(compiling) << ReadFile(Dir() / "cli.out") << ReadFile(Dir() / "cli.err");
+    cli.signal(SIGINT);
+    const auto status = cli.wait(std::chrono::seconds(5));
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(*status, 130);
+    const std::string err = ReadFile(Dir() / "cli.err");
+    EXPECT_TRUE(Contains(err, "Interrupted during the compile")) << err;
+    EXPECT_FALSE(Contains(err, "download")) << err;
+    EXPECT_FALSE(fs::exists(Table())) << "no table half written";
 }
 
 struct BadInputCase {
@@ -140,8 +241,10 @@ TEST_P(BadInputE2e, NonEnglishFileForSlotOneIsRefusedBeforeAnythingIsWrittenOrSe
     if (GetParam().download) args.insert(args.end(), {"--port", sim.pty()});
     const CliRun run = Cli(args);
     EXPECT_EQ(run.status, 3) << run.out << run.err;
-    EXPECT_TRUE(Contains(run.out, "Please select English language file for language 1!"))
+    EXPECT_TRUE(Contains(run.err, "Please select English language file for language 1!"))
         << run.out;
+    // Which slot and which file were refused.
+    EXPECT_TRUE(Contains(run.err, "Refused for slot 1: " + french.string())) << run.err;
     EXPECT_FALSE(fs::exists(Table()));
 
     ASSERT_EQ(sim.stop(), 0);

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "langfiles/IniFile.h"
 #include "tests/e2e/E2eSupport.h"
 
 namespace e2e {
@@ -133,6 +134,47 @@ TEST_F(TransferE2e, LostAndDamagedRepliesAreRetriedAndTheDownloadStaysByteExact)
     }
     EXPECT_GE(drops, 1);
     EXPECT_GE(damaged, 1);
+}
+
+// What correct generators and editors write: a byte-order mark, a 1,001-byte bitmap with
+// 0x prefixes (5,004 characters), and bitmaps whose trailing zero bytes were left out of the
+// list. All of it lands in the unit byte for byte, the missing bytes as 0, with one warning.
+TEST_F(TransferE2e, LongAndShortenedBitmapListsLandExactly) {
+    Bytes big(1001);
+    for (std::size_t k = 0; k < big.size(); ++k) big[k] = static_cast<std::uint8_t>(k * 7 + 1);
+    std::string text = "\xEF\xBB\xBF" + SourceText("English", "1", 1, {big, {1, 2, 3}, {9}});
+    // Strings 1 and 2 claim more bytes than their lists hold.
+    const auto lengthen = [&text](const std::string& from, const std::string& to) {
+        const auto at = text.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        text.replace(at, from.size(), to);
+    };
+    lengthen("Str1BMLen=3\r\n", "Str1BMLen=6\r\n");
+    lengthen("Str2BMLen=1\r\n", "Str2BMLen=4\r\n");
+    const fs::path en = Write("en.ini", text);
+
+    Simulator& sim = StartSim({"--erase-ms", "30"});
+    ASSERT_TRUE(sim.ok());
+    const CliRun run = Cli(DownloadArgs(sim.pty(), {en}));
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.err, en.string() + " (slot 1): 2 strings with fewer bitmap values"))
+        << run.err;
+    ASSERT_EQ(sim.stop(), 0);
+
+    const Bytes memory = sim.memory();
+    const std::map<int, Bytes> want{{0, big}, {1, Bytes{1, 2, 3, 0, 0, 0}}, {2, Bytes{9, 0, 0, 0}}};
+    for (const auto& [i, bytes] : want) {
+        const std::string key = "Str" + std::to_string(i);
+        const long addr =
+            std::stol(tabsend::GetFromini("Lan1Stringcode", key + "Addr", Table().string()));
+        ASSERT_GE(addr, 0x40000);
+        const auto off = static_cast<std::size_t>(addr - 0x40000);
+        ASSERT_LE(off + bytes.size(), memory.size());
+        EXPECT_EQ(Bytes(memory.begin() + static_cast<long>(off),
+                        memory.begin() + static_cast<long>(off + bytes.size())),
+                  bytes)
+            << key;
+    }
 }
 
 }  // namespace

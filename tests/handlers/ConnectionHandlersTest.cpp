@@ -79,7 +79,12 @@ TEST(ConnectButton, PortThatCannotOpenShowsOnlyThatAndSendsNothing) {
     Rig rig;
     rig.port.setMissing("COM1");
     rig.handlers.PortOpenbtn_Click();
-    EXPECT_EQ(rig.messages.shown, (std::vector<std::string>{"Can not open COM port!"}));
+    // The system's text first, then the port and the reason on their own line.
+    ASSERT_EQ(rig.messages.shown.size(), 1u);
+    const std::string& shown = rig.messages.shown[0];
+    EXPECT_EQ(shown.substr(0, shown.find('\n')), "Can not open COM port!");
+    EXPECT_EQ(shown.substr(shown.find('\n') + 1), rig.control.lastOpenError().description);
+    EXPECT_FALSE(rig.control.lastOpenError().description.empty());
     EXPECT_EQ(rig.handlers.lastConnect(), ConnectionHandlers::ConnectOutcome::CannotOpenPort);
     EXPECT_TRUE(rig.port.written().empty());
     EXPECT_FALSE(rig.clock.timerActive());  // the engine was not initialised
@@ -106,7 +111,11 @@ TEST(ConnectButton, LosingTheDownloadSpeedAfterAnAnswerFallsBackToNotConnected) 
     rig.handlers.PortOpenbtn_Click();
     EXPECT_FALSE(rig.handlers.Connected());
     EXPECT_EQ(rig.handlers.lastConnect(), ConnectionHandlers::ConnectOutcome::LostDownloadSpeed);
-    EXPECT_EQ(rig.messages.shown, (std::vector<std::string>{"Can not open COM port!"}));
+    ASSERT_EQ(rig.messages.shown.size(), 1u);
+    EXPECT_EQ(rig.messages.shown[0].rfind("Can not open COM port!\n", 0), 0u)
+        << rig.messages.shown[0];
+    EXPECT_EQ(rig.messages.shown[0].substr(rig.messages.shown[0].find('\n') + 1),
+              rig.control.lastOpenError().description);
     EXPECT_TRUE(rig.controls.enabled[MainControls::PortOpenbtn]);
     EXPECT_FALSE(rig.controls.enabled[MainControls::Downloadbtn]);
     EXPECT_FALSE(rig.controls.enabled[MainControls::CompareBtn]);

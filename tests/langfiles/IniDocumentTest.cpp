@@ -102,17 +102,48 @@ TEST(IniReadBytes, KeepsEightBitBytes) {
               "ais\xFF");
 }
 
-TEST(IniReadLength, CutsValuesAt4999Characters) {
-    const std::string longValue(6000, 'x');
-    const IniDocument doc = IniDocument::parse("[A]\r\nk=" + longValue + "\r\nq=\"" +
-                                               std::string(5000, 'y') + "\"\r\n");
-    EXPECT_EQ(doc.get("A", "k"), std::string(4999, 'x'));
-    EXPECT_EQ(doc.get("A", "q"), std::string(4999, 'y'));
-    const IniDocument exact = IniDocument::parse("[A]\r\nk=" + std::string(4999, 'z'));
-    EXPECT_EQ(exact.get("A", "k").size(), 4999U);
+TEST(IniReadLength, ReadsValuesInFull) {
+    // 1,001 bitmap values written as 0xNN with commas: 5,004 characters.
+    std::string bitmap = "0x00";
+    for (int i = 1; i < 1001; ++i) bitmap += ",0x" + std::string(i % 2 ? "AB" : "01");
+    ASSERT_EQ(bitmap.size(), 5004U);
+    const IniDocument doc =
+        IniDocument::parse("[A]\r\nk=" + bitmap + "\r\nq=\"" + std::string(6000, 'y') + "\"\r\n");
+    EXPECT_EQ(doc.get("A", "k"), bitmap);
+    EXPECT_EQ(doc.get("A", "q"), std::string(6000, 'y'));
+}
+
+TEST(IniBom, ALeadingUtf8ByteOrderMarkIsSkipped) {
+    const IniDocument doc =
+        IniDocument::parse("\xEF\xBB\xBF[Laninfo]\r\nLanguage=English\r\n[B]\r\nk=v\r\n");
+    EXPECT_EQ(doc.get("Laninfo", "Language"), "English");
+    EXPECT_EQ(doc.get("B", "k"), "v");
+    // Only at the very start: elsewhere the bytes are text like any other.
+    const IniDocument inside = IniDocument::parse("[A]\r\nk=\xEF\xBB\xBFx\r\n");
+    EXPECT_EQ(inside.get("A", "k"), "\xEF\xBB\xBFx");
 }
 
 // ---- Editing ----
+
+// New keys go after the last entry of their section, in front of the blank and comment
+// lines that follow it, however many keys are added and however many such lines follow.
+TEST(IniEditTrailingLines, NewKeysGoBeforeTheTrailingLinesInOrder) {
+    std::string trailing;
+    for (int i = 0; i < 2000; ++i) trailing += i % 2 ? "; note\r\n" : "\r\n";
+    IniDocument doc = IniDocument::parse("[A]\r\na=1\r\n" + trailing + "[B]\r\nb=2\r\n; end");
+    std::string added;
+    for (int i = 0; i < 300; ++i) {
+        ASSERT_TRUE(doc.set("A", "k" + std::to_string(i), std::to_string(i)));
+        added += "k" + std::to_string(i) + "=" + std::to_string(i) + "\r\n";
+    }
+    ASSERT_TRUE(doc.set("a", "A", "changed"));
+    ASSERT_TRUE(doc.set("B", "c", "3"));
+    ASSERT_TRUE(doc.set("C", "d", "4"));
+    EXPECT_EQ(doc.serialize(), "[A]\r\na=changed\r\n" + added + trailing +
+                                   "[B]\r\nb=2\r\nc=3\r\n; end\r\n[C]\r\nd=4\r\n");
+    EXPECT_EQ(doc.get("A", "k299"), "299");
+    EXPECT_EQ(doc.get("A", "k0"), "0");
+}
 
 struct EditCase {
     const char* what;

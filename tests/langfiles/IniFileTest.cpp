@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "langfiles/FileIo.h"
 #include "langfiles/IniCache.h"
@@ -57,6 +58,53 @@ TEST(IniFiles, WriteCreatesTheFileAndEveryWriteIsReadBack) {
               "[Lan1Info]\r\nLanVer=4\r\nLanguage=English\r\n[LanAssInfo]\r\nLanTotalNum=1\r\n");
     EXPECT_EQ(GetFromini("Lan1Info", "Language", path), "English");
 }
+
+#ifndef _WIN32  // symbolic links are POSIX's (on Windows they need rights users lack)
+// A table that is a symbolic link is written through to its target: the link stays a link
+// and the target gets the content (replaced there, with nothing left behind).
+struct LinkCase {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> links;  // link name -> what it names
+    std::string target;                                      // the file that gets written
+    bool targetExists;
+};
+
+class IniFileLink : public ::testing::TestWithParam<LinkCase> {};
+
+TEST_P(IniFileLink, IsWrittenThroughToItsTarget) {
+    const LinkCase& c = GetParam();
+    TempDir d;
+    std::filesystem::create_directory(d.file("real"));
+    if (c.targetExists) writeFile(d.file(c.target), "[A]\r\nold=1\r\n");
+    for (const auto& [link, to] : c.links) std::filesystem::create_symlink(to, d.file(link));
+    const std::string path = d.file(c.links.front().first);
+
+    ASSERT_TRUE(WriteIniValue("A", "k", "v", path));
+
+    for (const auto& [link, to] : c.links) {
+        EXPECT_TRUE(std::filesystem::is_symlink(d.file(link))) << link;
+        EXPECT_EQ(std::filesystem::read_symlink(d.file(link)).string(), to) << link;
+    }
+    EXPECT_EQ(readFile(d.file(c.target)),
+              std::string(c.targetExists ? "[A]\r\nold=1\r\nk=v\r\n" : "[A]\r\nk=v\r\n"));
+    EXPECT_EQ(GetFromini("A", "k", path), "v");
+    // Only the links and the target: no temporary file in either folder.
+    std::size_t entries = 0;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(d.path())) {
+        entries += e.is_directory() ? 0 : 1;
+    }
+    EXPECT_EQ(entries, c.links.size() + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, IniFileLink,
+    ::testing::Values(
+        LinkCase{"relative", {{"LanTable.ini", "real/t.ini"}}, "real/t.ini", true},
+        LinkCase{
+            "chain", {{"LanTable.ini", "mid.ini"}, {"mid.ini", "real/t.ini"}}, "real/t.ini", true},
+        LinkCase{"dangling", {{"LanTable.ini", "real/new.ini"}}, "real/new.ini", false}),
+    [](const auto& p) { return std::string(p.param.name); });
+#endif
 
 TEST(IniFiles, WriteKeepsEveryOtherLineAndTheFileMode) {
     TempDir d;
@@ -238,6 +286,30 @@ TEST(IniFileCacheStamps, WholeSecondStampsAreTrustedOnlyAfterSeconds) {
     const int reads = fs.reads;
     EXPECT_EQ(cache.read("A", "k", "f"), "3");
     EXPECT_EQ(fs.reads, reads);
+}
+
+// A stamp in the future never grows old by this clock: the file is compared only until it
+// has been seen unchanged for the settling time since its first read, and a change inside
+// that time is still seen.
+TEST(IniFileCacheStamps, AFutureStampIsComparedOnlyForTheSettlingTime) {
+    for (const std::int64_t ahead : {std::int64_t{3'600'000} * kMs, std::int64_t{5} * kMs}) {
+        ScriptedProbe fs;
+        IniFileCache cache(fs);
+        // Whole seconds in the future, as a FAT disk would stamp it.
+        const std::int64_t stamp = (fs.now + ahead) / 1'000'000'000 * 1'000'000'000 + 1'000'000'000;
+        fs.put("f", "[A]\nk=1\n", stamp);
+        EXPECT_EQ(cache.read("A", "k", "f"), "1");
+        fs.now += 100 * kMs;
+        fs.files["f"].bytes = "[A]\nk=2\n";  // same size, same stamp
+        EXPECT_EQ(cache.read("A", "k", "f"), "2") << "a change is seen while unsettled";
+        for (int i = 0; i < 2000; ++i) {
+            fs.now += 2 * kMs;
+            ASSERT_EQ(cache.read("A", "k", "f"), "2");
+        }
+        // 4 s of reads: compared for the 2.5 s of a whole-second stamp, then trusted.
+        EXPECT_LE(cache.contentChecks(), 1300U) << ahead;
+        EXPECT_GE(cache.contentChecks(), 1200U) << ahead;
+    }
 }
 
 TEST(IniFileCacheStamps, KeepsAFewFilesAndDropsTheLeastRecentlyUsed) {

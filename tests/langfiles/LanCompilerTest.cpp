@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,13 @@ class Compiler : public ::testing::Test {
 };
 
 using Shown = std::vector<std::string>;
+
+// The messages as their first lines: a message may add its detail on further lines.
+Shown firstLines(const Shown& shown) {
+    Shown out;
+    for (const std::string& m : shown) out.push_back(m.substr(0, m.find('\n')));
+    return out;
+}
 
 TEST_F(Compiler, WritesTheExampleTableByteForByte) {
     SourceBuilder en;
@@ -302,6 +310,32 @@ std::string exactlyTheSlot() {
     return b.text();
 }
 
+// StrNum 32768: strings 0..32767, every number the line can carry.
+TEST_F(Compiler, TakesTheLargestStringCount) {
+    SourceBuilder b;
+    b.header("English", "7", "1", "32768");
+    for (int i = 0; i < 32768; ++i) b.raw(i, "1", "1", "0x01");
+    select(1, source("en.ini", b.text()));
+    ASSERT_EQ(c.Compile(), kTrue);
+    EXPECT_EQ(value("Lan1Info", "TotalStrNum"), "32768");
+    EXPECT_EQ(value("Lan1Stringcode", "Str32767Len"), "1");
+}
+
+// A list shorter than BMLen compiles with the length of BMLen; the compiler counts it.
+TEST_F(Compiler, CountsStringsWithFewerValuesThanTheirLength) {
+    SourceBuilder b;
+    b.header("English", "7", "1", "3");
+    b.raw(0, "4", "1", "0x01,0x02");
+    b.raw(1, "2", "1", "0x01,0x02");
+    b.raw(2, "5", "1", "0x01");
+    select(1, source("en.ini", b.text()));
+    ASSERT_EQ(c.Compile(), kTrue);
+    EXPECT_EQ(c.PaddedStrings(1), 2);
+    EXPECT_EQ(c.PaddedStrings(2), 0);
+    EXPECT_EQ(value("Lan1Stringcode", "Str2Len"), "5");
+    EXPECT_EQ(value("Lan1Info", "TotalSize"), "11");
+}
+
 class CompileSource : public Compiler, public ::testing::WithParamInterface<SourceCase> {};
 
 TEST_P(CompileSource, RefusesWithOneMessageAndLeavesNothingHalfDone) {
@@ -335,7 +369,7 @@ INSTANTIATE_TEST_SUITE_P(
                       withStrNum("StrNum not a number", "abc", false),
                       withStrNum("StrNum with text after the number", "3 strings", false),
                       withStrNum("StrNum 0", "0", false), withStrNum("StrNum -5", "-5", false),
-                      withStrNum("StrNum above 32767", "32768", false),
+                      withStrNum("StrNum above 32768", "32769", false),
                       withStrNum("StrNum beyond the strings present", "4", false),
                       withStrNum("StrNum with blanks around", "  3 ", true),
                       withStrNum("StrNum 2.5 rounds to 2", "2.5", true)));
@@ -354,7 +388,8 @@ INSTANTIATE_TEST_SUITE_P(
         withString1("BMDispLine 256", "4", "256", hexValues(4), false),
         withString1("BMDispLine negative", "4", "-1", hexValues(4), false),
         withString1("BMArray missing", "4", "1", "", false),
-        withString1("BMArray with fewer values than BMLen", "4", "1", hexValues(3), false),
+        withString1("BMArray with fewer values than BMLen", "4", "1", hexValues(3), true),
+        withString1("BMArray with one value for BMLen 1001", "1001", "1", "0x01", true),
         withString1("BMArray with an empty piece", "4", "1", "0x01,,0x02,0x03,0x04", false),
         withString1("BMArray with comma and blank", "4", "1", "0x01, 0x02, 0x03, 0x04", false),
         withString1("BMArray with 0X prefix", "4", "1", "0X01,0X02,0X03,0X04", false),
@@ -362,6 +397,7 @@ INSTANTIATE_TEST_SUITE_P(
         withString1("BMArray with a non-hex piece", "4", "1", "0x01,0x02,0xG3,0x04", false),
         withString1("BMArray with 1002 values", "4", "1", unprefixedValues(1002), false),
         withString1("BMLen 1001 with 1001 values", "1001", "1", unprefixedValues(1001), true),
+        withString1("BMLen 1001 with 1001 prefixed values", "1001", "1", hexValues(1001), true),
         SourceCase{"slot larger than its area", tooLargeForTheSlot(), false},
         withString1("BMArray with a trailing comma", "4", "1", hexValues(4) + ",", true),
         withString1("BMArray separated by blanks", "4", "1", "0x01 0x02 0x03 0x04", true),
@@ -386,7 +422,7 @@ TEST_F(Compiler, AFullDiskShowsOneMessageAndKeepsTheOldTableAndRecords) {
         FileSizeLimit full(4096);
         EXPECT_EQ(c.Compile(), kFalse);
     }
-    EXPECT_EQ(messages.shown, Shown{"Language File set error!"});
+    EXPECT_EQ(firstLines(messages.shown), Shown{"Language File set error!"});
     EXPECT_EQ(table(), before);
     EXPECT_EQ(state.LanSetFlag1, kTrue);  // the old record still matches the old table
     EXPECT_EQ(state.LanSetPath1, p1);
@@ -409,7 +445,7 @@ TEST_F(Compiler, ADamagedSlotKeepsItsRecordsWhenNothingReachedTheFile) {
         FileSizeLimit full(16);
         EXPECT_EQ(c.Compile(), kFalse);
     }
-    EXPECT_EQ(messages.shown, (Shown{"Language File damaged!", "write error！"}));
+    EXPECT_EQ(firstLines(messages.shown), (Shown{"Language File damaged!", "write error！"}));
     EXPECT_EQ(table(), before);
     // The old table still holds slot 1 as compiled before, and so do the records.
     EXPECT_EQ(state.LanSetFlag1, kTrue);
@@ -441,7 +477,7 @@ TEST_P(TableWriteFailure, NamesTheMostImportantThingThatWasLost) {
             EXPECT_EQ(c.Compile(), kFalse);
         }
     }
-    EXPECT_EQ(messages.shown, fc.shown) << fc.what;
+    EXPECT_EQ(firstLines(messages.shown), fc.shown) << fc.what;
     EXPECT_EQ(table(), "[LanAssInfo]\r\nLanTotalNum=2\r\n") << fc.what;
     for (int n = 1; n <= 3; ++n) EXPECT_EQ(state.LanSetFlag(n), kFalse) << fc.what;
 }
@@ -460,7 +496,12 @@ TEST_F(Compiler, ATableInAMissingFolderIsAFailedWrite) {
     state.LanTablePath = dir.file("gone/LanTable.ini");
     select(1, source("en.ini", simpleSource("English", "1", 1, {4})));
     EXPECT_EQ(c.Compile(), kFalse);
-    EXPECT_EQ(messages.shown, Shown{"Language File set error!"});
+    EXPECT_EQ(firstLines(messages.shown), Shown{"Language File set error!"});
+    // The second line names the table and the system's reason.
+    ASSERT_EQ(messages.shown.size(), 1u);
+    const std::string detail = messages.shown[0].substr(messages.shown[0].find('\n') + 1);
+    EXPECT_NE(detail.find(state.LanTablePath), std::string::npos) << detail;
+    EXPECT_NE(detail.find("No such file or directory"), std::string::npos) << detail;
     EXPECT_EQ(state.LanSetFlag1, kFalse);
     EXPECT_FALSE(c.RestoreEnabled());
 }
@@ -474,7 +515,7 @@ TEST_F(Compiler, AReadOnlyTableKeepsTheOldTableAndAReadOnlyFolderIsWrittenInPlac
         testkit::ReadOnly ro(state.LanTablePath);
         messages.shown.clear();
         EXPECT_EQ(c.Compile(), kFalse);
-        EXPECT_EQ(messages.shown, Shown{"Language File set error!"});
+        EXPECT_EQ(firstLines(messages.shown), Shown{"Language File set error!"});
         EXPECT_EQ(state.LanSetFlag1, kTrue);
         EXPECT_EQ(state.LanSetPath1, p1);
     }
@@ -501,7 +542,8 @@ TEST_F(Compiler, AReadOnlyTableKeepsTheOldTableAndAReadOnlyFolderIsWrittenInPlac
     // records stay as the old table has them.
     EXPECT_TRUE(testkit::asOrdinaryUser([&] {
         messages.shown.clear();
-        return c.Compile() == kFalse && messages.shown == Shown{"Language File set error!"} &&
+        return c.Compile() == kFalse &&
+               firstLines(messages.shown) == Shown{"Language File set error!"} &&
                state.LanSetFlag1 == kTrue && state.LanSetPath1 == p1;
     }));
     EXPECT_EQ(table(), before);
@@ -541,6 +583,32 @@ TEST_F(Compiler, LetsEventsThroughForEveryEntryButNotThousandsOfTimes) {
     EXPECT_LE(pump.pending, 2 * entries);
     EXPECT_GE(window.count, entries);
     EXPECT_GE(notice.repaints, 4);
+}
+
+// A stop request (the pump throws, as tabsend-cli's does on Ctrl-C) is noticed while a large
+// slot's entries go into the table, before the next slot starts, and no table is written.
+TEST_F(Compiler, AStopWhileASlotGoesIntoTheTableEndsTheCompileThere) {
+    struct Stop {};
+    class StoppingPump : public EventPump {
+      public:
+        explicit StoppingPump(long at) : at_(at) {}
+        void yieldOnce() override {}
+        void processPending() override {
+            if (++calls_ == at_) throw Stop{};
+        }
+
+      private:
+        long at_;
+        long calls_ = 0;
+    };
+    const int strings = 3000;
+    select(1, source("a.ini", simpleSource("English", "1", 1, std::vector<int>(strings, 2))));
+    StoppingPump stopping(strings + 1);  // the first pass after every entry was checked
+    LanCompiler stopped(state, texts, messages, notice, window, stopping);
+    ASSERT_EQ(stopped.SelectFile(1, dir.file("a.ini")), SelectCheck::Accepted);
+    EXPECT_THROW(stopped.Compile(), Stop);
+    EXPECT_EQ(notice.lines, Shown{"Create Language 1 Index table "});
+    EXPECT_FALSE(std::filesystem::exists(state.LanTablePath));
 }
 
 TEST(CompilerLanguage, BusyNoticeAndMessagesSpeakTheUiLanguage) {

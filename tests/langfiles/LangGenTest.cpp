@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 #include <string>
@@ -105,7 +110,7 @@ TEST(LangGen, WritesAFileTheCompilerTakes) {
     langgen::Options o;
     o.strings = 200;
     o.minLen = 1;
-    o.maxLen = 1000;
+    o.maxLen = 1001;
     o.seed = 99;
     o.code = 16;
     o.name = "Italiano";
@@ -126,10 +131,10 @@ TEST(LangGen, WritesAFileTheCompilerTakes) {
         const double len = LeadingNumber(doc.value("LanStrcodeBM", k + "BMLen"));
         const double disp = LeadingNumber(doc.value("LanStrcodeBM", k + "BMDispLine"));
         EXPECT_GE(len, 1);
-        EXPECT_LE(len, 1000);
+        EXPECT_LE(len, 1001);
         EXPECT_GE(disp, 1);
         EXPECT_LE(disp, 4);
-        EXPECT_LE(doc.value("LanStrcodeBM", k + "BMArray").size(), 4999U);
+        EXPECT_LE(doc.value("LanStrcodeBM", k + "BMArray").size(), 5004U);
         total += static_cast<std::int64_t>(len);
     }
 
@@ -158,7 +163,7 @@ TEST(LangGen, RefusesOptionsThatCannotGiveAValidFile) {
         with([](langgen::Options& o) { o.strings = 0; }),
         with([](langgen::Options& o) { o.strings = 32768; }),
         with([](langgen::Options& o) { o.minLen = 0; }),
-        with([](langgen::Options& o) { o.maxLen = 1001; }),
+        with([](langgen::Options& o) { o.maxLen = 1002; }),
         with([](langgen::Options& o) { o.minLen = 70; }),  // above maxLen 64
         with([](langgen::Options& o) {
             o.strings = 600;
@@ -219,6 +224,56 @@ TEST(LangGenProgram, PrintsWhatTheLibraryMakes) {
     }
     EXPECT_NE(::pclose(bad), 0);
 }
+
+// Texts to render: only a regular file is read, and reading stops at the first line or
+// text count beyond what a language file can hold, with the reason.
+TEST(LangGenTexts, ReadsLinesAndRefusesWhatIsNoTextFileWithItsReason) {
+    TempDir d;
+    writeFile(d.file("ok.txt"), "Hallo\r\n\r\nWelt\n");
+    EXPECT_EQ(langgen::ReadTextLines(d.file("ok.txt")),
+              (std::vector<std::string>{"Hallo", "Welt"}));
+
+    writeFile(d.file("long.txt"), "a\n" + std::string(5000, 'x'));
+    writeFile(d.file("many.txt"), [] {
+        std::string t;
+        for (int i = 0; i < 32768; ++i) t += "t\n";
+        return t;
+    }());
+    writeFile(d.file("empty.txt"), "\r\n\n");
+    struct Case {
+        std::string path;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {d.path(), "is a directory"},
+#ifndef _WIN32  // a device with endless content
+        {"/dev/urandom", "is not a regular file"},
+#endif
+        {d.file("missing.txt"), "cannot read"},
+        {d.file("long.txt"), "line 2 is longer than 4096 bytes"},
+        {d.file("many.txt"), "more than 32767 texts"},
+        {d.file("empty.txt"), "holds no text"},
+    };
+    for (const Case& c : cases) {
+        try {
+            langgen::ReadTextLines(c.path);
+            ADD_FAILURE() << c.path << " was read";
+        } catch (const std::invalid_argument& e) {
+            EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos)
+                << c.path << ": " << e.what();
+        }
+    }
+}
+
+#ifndef _WIN32  // a device file and the exit status of system() are POSIX's
+TEST(LangGenTexts, TheProgramExitsNonZeroForADevice) {
+    const std::string cmd = std::string(TABSEND_LANGGEN) + " --render /dev/urandom >/dev/null 2>&1";
+    const int rc = std::system(cmd.c_str());
+    ASSERT_NE(rc, -1);
+    EXPECT_TRUE(WIFEXITED(rc));
+    EXPECT_NE(WEXITSTATUS(rc), 0);
+}
+#endif
 
 }  // namespace
 }  // namespace tabsend

@@ -217,6 +217,33 @@ TEST(ModBusCallTest, AShortPauseInsideAReplyDoesNotSplitIt) {
     EXPECT_EQ(o.data[0], 0x02);
 }
 
+// Another unit's frame on a shared line is not the answer: it is ignored and the wait goes
+// on, until the timeout counted from the request or until our unit's answer comes.
+TEST(ModBusCallTest, AReplyFromAnotherAddressIsIgnoredAndTheWaitGoesOnToTheTimeout) {
+    LinkRig rig;
+    rig.link.driver.SetResponseTimeout(20);
+    rig.device.answerFrame(7, 0x7E, {0x02});
+    rig.link.call.SendRequest(0x7E, 33, kConnect, 1);
+    const std::int64_t sent = rig.clock.ticks();
+    Outs o;
+    EXPECT_EQ(rig.link.call.WaitResponse(o.func, o.data, o.length, o.address), ErrTimeout);
+    EXPECT_TRUE(o.untouched());
+    EXPECT_GE(rig.clock.ticks() - sent, 20);
+    EXPECT_LE(rig.clock.ticks() - sent, 22);
+}
+
+TEST(ModBusCallTest, OurUnitsAnswerAfterAForeignFrameIsTaken) {
+    LinkRig rig;
+    rig.link.driver.SetResponseTimeout(20);
+    const Bytes foreign = buildFrame(7, 0x7E, Bytes{0x05});
+    const Bytes ours = buildFrame(0x21, 0x7E, Bytes{0x02});
+    rig.device.answerChunks({{2'000, foreign}, {60'000, ours}});
+    Outs o;
+    EXPECT_EQ(exchange(rig, o), 0);
+    EXPECT_EQ(o.address, 0x21);
+    EXPECT_EQ(o.data[0], 0x02);
+}
+
 TEST(ModBusCallTest, APortThatVanishesWhileSendingGivesOneMessageAndTimeout) {
     LinkRig rig("9600,e,8,1");
     rig.link.driver.SetResponseTimeout(1400);
@@ -229,23 +256,48 @@ TEST(ModBusCallTest, APortThatVanishesWhileSendingGivesOneMessageAndTimeout) {
     ASSERT_EQ(rig.messages.shown.size(), 1u);
     EXPECT_EQ(rig.messages.shown[0], "data send error！  Input/output error");
     EXPECT_LE(rig.clock.ticks(), 6);  // not the 14 s response timeout
-    // Every further request fails the same way, once each, and returns.
+    EXPECT_TRUE(rig.link.driver.LineLost());
+    // Further requests end at once as timeouts: no new message, nothing put on the line.
+    const std::size_t writes = rig.port.written().size();
     for (int i = 0; i < 3; ++i) EXPECT_EQ(exchange(rig, o), ErrTimeout);
-    EXPECT_EQ(rig.messages.shown.size(), 4u);
+    EXPECT_EQ(rig.messages.shown.size(), 1u);
+    EXPECT_EQ(rig.port.written().size(), writes);
     EXPECT_LE(rig.clock.ticks(), 6);
 }
 
-TEST(ModBusCallTest, APortThatVanishesWhileAwaitingTheReplyTimesOutWithoutAMessage) {
+TEST(ModBusCallTest, APortThatVanishesWhileAwaitingTheReplyEndsTheWaitAtOnceWithOneMessage) {
     LinkRig rig;
-    rig.link.driver.SetResponseTimeout(20);
-    rig.device.answerFrame(0x21, 0x7E, {0x02}, 50'000);
+    rig.link.driver.SetResponseTimeout(1400);
+    rig.device.answerFrame(0x21, 0x7E, {0x02}, 5'000'000);
     rig.link.call.SendRequest(0x7E, 33, kConnect, 1);
     const std::int64_t sent = rig.clock.ticks();
-    rig.clock.atTick(sent + 2, [&] { rig.port.vanish(); });
+    rig.clock.atTick(sent + 250, [&] { rig.port.vanish(); });
     Outs o;
     EXPECT_EQ(rig.link.call.WaitResponse(o.func, o.data, o.length, o.address), ErrTimeout);
-    EXPECT_TRUE(rig.messages.shown.empty());
+    // Noticed on the tick of the loss, not when the 14 s timeout runs out.
+    EXPECT_LE(rig.clock.ticks(), sent + 251);
+    EXPECT_EQ(rig.messages.shown,
+              std::vector<std::string>{"data receive error！  Input/output error"});
+    EXPECT_TRUE(rig.link.driver.LinkFailed());
     EXPECT_EQ(exchange(rig, o), ErrTimeout);
+    EXPECT_EQ(rig.messages.shown.size(), 1u);
+}
+
+TEST(ModBusCallTest, AReopenedPortSendsAgainAfterALostLine) {
+    LinkRig rig;
+    rig.link.driver.SetResponseTimeout(20);
+    rig.port.vanish();
+    Outs o;
+    EXPECT_EQ(exchange(rig, o), ErrTimeout);
+    EXPECT_EQ(rig.messages.shown.size(), 1u);
+    rig.port.close();
+    rig.port.reappear();
+    ASSERT_TRUE(rig.port.open("COM1", "57600,e,8,1").ok());
+    rig.link.driver.LineRestored();
+    EXPECT_FALSE(rig.link.driver.LineLost());
+    rig.device.answerFrame(0x21, 0x7E, {0x02});
+    EXPECT_EQ(exchange(rig, o), 0);
+    EXPECT_EQ(o.data[0], 0x02);
     EXPECT_EQ(rig.messages.shown.size(), 1u);
 }
 
@@ -267,7 +319,7 @@ class SelfClosingPort : public FakeSerialPort {
     CommError lost_;
 };
 
-TEST(ModBusCallTest, ASendAfterTheLineWasLostTellsWhyNotJustThatThePortIsClosed) {
+TEST(ModBusCallTest, ALineLostDuringTheWaitIsToldWithTheLayersReasonAndNotAgain) {
     VirtualClock clock;
     ScriptedDevice device;
     SelfClosingPort port(clock, &device);
@@ -277,13 +329,16 @@ TEST(ModBusCallTest, ASendAfterTheLineWasLostTellsWhyNotJustThatThePortIsClosed)
     link.master.MasterInit();
     link.driver.SetResponseTimeout(20);
     link.call.SendRequest(0x7E, 33, kConnect, 1);
-    clock.atTick(clock.ticks() + 3, [&] { port.loseLine(); });
+    const std::int64_t sent = clock.ticks();
+    clock.atTick(sent + 3, [&] { port.loseLine(); });
     Outs o;
     EXPECT_EQ(link.call.WaitResponse(o.func, o.data, o.length, o.address), ErrTimeout);
-    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_LE(clock.ticks(), sent + 4);
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"data receive error！  The line was lost"});
+    EXPECT_EQ(link.driver.LineLostText(), "The line was lost");
     link.call.SendRequest(0x7E, 33, kConnect, 1);
     EXPECT_EQ(link.call.WaitResponse(o.func, o.data, o.length, o.address), ErrTimeout);
-    EXPECT_EQ(messages.shown, std::vector<std::string>{"data send error！  The line was lost"});
+    EXPECT_EQ(messages.shown.size(), 1u);
 }
 
 TEST(ModBusCallTest, RequestsOnAClosedPortFailWithTheMessage) {

@@ -173,6 +173,35 @@ TEST(Faults, WrongEchoAltersTheFirstDataByte) {
         std::equal(r.plain.data.begin() + 1, r.plain.data.end(), r.faulted.data.begin() + 1));
 }
 
+TEST(Faults, ForeignSendsTheReplyFromAnotherAddressAndCarriesTheRequestOut) {
+    FaultConfig f;
+    f.foreign.nth = {2};
+    f.foreignAddress = 9;
+    const Faulted r = toggleWith(f);
+    ASSERT_TRUE(r.faulted.crcOk);
+    EXPECT_EQ(r.plain.address, 33);
+    EXPECT_EQ(r.faulted.address, 9);
+    EXPECT_EQ(r.faulted.data, r.plain.data);
+    EXPECT_FALSE(r.slotAfter.inOperation) << "done";
+}
+
+TEST(Faults, ShortCutsAReadReplyToItsEchoWithASoundCrc) {
+    for (const bool faulty : {false, true}) {
+        DexioConfig cfg;
+        cfg.slots[0] = {SlotState::InOperation, {}, 0x01020304, 1};
+        if (faulty) cfg.faults.shortReply.nth = {1, 2};
+        DexioModel model(cfg);
+        Host host{model};
+        for (const std::uint8_t item : {std::uint8_t{4}, std::uint8_t{2}}) {
+            const Answer a = host.read(1, item);
+            ASSERT_TRUE(a.crcOk);
+            EXPECT_EQ(a.func, 0x5B);
+            EXPECT_EQ(a.data.size(), faulty ? 1u : (item == 4 ? 3u : 6u)) << int(item);
+            EXPECT_EQ(a.data.at(0), 101);
+        }
+    }
+}
+
 TEST(Faults, SplitCutsTheReplyWithASilenceLongerThanTheFrameGap) {
     FaultConfig f;
     f.split.nth = {2};

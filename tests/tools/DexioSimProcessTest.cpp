@@ -247,6 +247,27 @@ TEST(DexioSimProgram, DumpsAfterTheCompleteSignalAndAtExit) {
     std::filesystem::remove_all(dir);
 }
 
+TEST(DexioSimProgram, ADumpDirThatIsAFileIsRefusedAtTheStart) {
+    const auto file = std::filesystem::temp_directory_path() /
+                      ("dexio-sim-dump-file-" + std::to_string(::getpid()));
+    { std::ofstream(file) << "x"; }
+    SimProcess sim;
+    EXPECT_EQ(sim.start({"--dump-dir", file.string()}), "");
+    EXPECT_EQ(sim.wait(), 2);
+    std::filesystem::remove(file);
+}
+
+TEST(DexioSimProgram, ADumpThatCannotBeWrittenAtExitIsTheExitStatus) {
+    // A folder below a regular file can never be made.
+    const auto file = std::filesystem::temp_directory_path() /
+                      ("dexio-sim-dump-parent-" + std::to_string(::getpid()));
+    { std::ofstream(file) << "x"; }
+    SimProcess sim;
+    ASSERT_NE(sim.start({"--dump-dir", (file / "dump").string()}), "");
+    EXPECT_EQ(sim.stop(SIGTERM), 1);
+    std::filesystem::remove(file);
+}
+
 TEST(DexioSimProgram, BadOptionEndsWithoutATerminal) {
     SimProcess sim;
     EXPECT_EQ(sim.start({"--drop", "2"}), "");

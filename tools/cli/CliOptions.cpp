@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 
 namespace tabsend::cli {
 
@@ -16,6 +17,18 @@ bool allDigits(const std::string& s) {
     return !s.empty() &&
            std::all_of(s.begin(), s.end(), [](unsigned char c) { return std::isdigit(c); });
 }
+// The rates serial ports offer: the standard rates of POSIX and Linux terminals and the
+// further ones of Windows COM ports.
+bool offeredBaudRate(const std::string& digits) {
+    static const char* const kRates[] = {
+        "50",      "75",      "110",     "134",     "150",     "200",     "300",
+        "600",     "1200",    "1800",    "2400",    "4800",    "9600",    "14400",
+        "19200",   "38400",   "56000",   "57600",   "115200",  "128000",  "230400",
+        "256000",  "460800",  "500000",  "576000",  "921600",  "1000000", "1152000",
+        "1500000", "2000000", "2500000", "3000000", "3500000", "4000000"};
+    return std::any_of(std::begin(kRates), std::end(kRates),
+                       [&](const char* r) { return digits == r; });
+}
 }  // namespace
 
 std::optional<ManualSetting> parseManual(const std::string& text) {
@@ -24,7 +37,7 @@ std::optional<ManualSetting> parseManual(const std::string& text) {
     ManualSetting m;
     m.baud = text.substr(0, comma);
     const std::string parity = lower(text.substr(comma + 1));
-    if (!allDigits(m.baud) || m.baud.size() > 7) return std::nullopt;
+    if (!allDigits(m.baud) || !offeredBaudRate(m.baud)) return std::nullopt;
     if (parity == "e" || parity == "even") {
         m.parity = "Even";
     } else if (parity == "n" || parity == "none") {

@@ -8,6 +8,7 @@
 
 #include "download/DownloadCodec.h"
 #include "download/ModuleMain.h"
+#include "handlers/ConnectionHandlers.h"
 #include "langfiles/LanCompiler.h"
 #include "link/ModBusCall.h"
 #include "link/PortControl.h"
@@ -15,7 +16,6 @@
 #include "link/QtEventPump.h"
 #include "link/QtSerialPort.h"
 #include "link/QtTickTimer.h"
-#include "handlers/ConnectionHandlers.h"
 #include "shell/Messages.h"
 #include "shell/SharedState.h"
 #include "tools/cli/TerminalProgress.h"
@@ -51,7 +51,9 @@ class TerminalNotice : public BusyNotice {
     TerminalNotice(std::FILE* out, bool quiet) : out_(out), quiet_(quiet) {}
     void show() override {}
     void setLine(const std::string& text) override {
-        if (!quiet_) std::fprintf(out_, "%s\n", text.c_str());
+        if (quiet_) return;
+        std::fprintf(out_, "%s\n", text.c_str());
+        std::fflush(out_);  // a log shows the slot being compiled while it runs
     }
     void setBarWidth(int twips) override { width_ = twips; }
     int barWidth() const override { return width_; }
@@ -139,7 +141,8 @@ class Session : public DownloadHost {
           out_(out),
           texts_(MessagesForLanguage(o.language)),
           progress_(out, isatty(fileno(out)) != 0, o.quiet),
-          messages_(out, &progress_),
+          messages_(out, &progress_, stderr,
+                    {texts_.MsgDownloadComplete, texts_.MsgSetComplete, texts_.MsgResetComplete}),
           pump_(qtPump_),
           notice_(out, o.quiet),
           link_(port_, pump_, timer1_, messages_),
@@ -183,9 +186,7 @@ class Session : public DownloadHost {
         } catch (const Interrupted&) {
             progress_.finishLine();
             port_.close();
-            std::fprintf(out_,
-                         "Interrupted: the port is closed. A download that was cut off leaves the "
-                         "unit's slot incomplete; download it again.\n");
+            std::fputs(interruptedText(), stderr);
             return ExitInterrupted;
         }
     }
@@ -199,19 +200,49 @@ class Session : public DownloadHost {
     void setDisconnectEnabled(bool) override {}
 
   private:
+    // What was running when Ctrl-C came, for the message that says what was cut off.
+    enum class Activity { Other, Compile, Download };
+
+    const char* interruptedText() const {
+        switch (activity_) {
+            case Activity::Compile:
+                return "Interrupted during the compile: the table file was not changed.\n";
+            case Activity::Download:
+                return "Interrupted: the port is closed. A download that was cut off leaves "
+                       "the unit's slot incomplete; download it again.\n";
+            case Activity::Other:
+                break;
+        }
+        return "Interrupted: the port is closed.\n";
+    }
+
     int compile() {
+        activity_ = Activity::Compile;
         for (int n = 1; n <= 3; ++n) {
             const std::string& file = options_.slotFile[n - 1];
             if (file.empty()) continue;
             const SelectCheck check = compiler_.SelectFile(n, file);
             if (check == SelectCheck::NotReadable) {
-                std::fprintf(out_, "Cannot read the language file for slot %d: %s\n", n,
+                std::fprintf(stderr, "Cannot read the language file for slot %d: %s\n", n,
                              file.c_str());
                 return ExitBadInput;
             }
-            if (check != SelectCheck::Accepted) return ExitBadInput;  // its message is shown
+            if (check != SelectCheck::Accepted) {
+                // Its message is shown; on a command line of several files, say which one.
+                std::fprintf(stderr, "Refused for slot %d: %s\n", n, file.c_str());
+                return ExitBadInput;
+            }
         }
         if (!isTrue(compiler_.Compile())) return ExitBadInput;
+        activity_ = Activity::Other;
+        for (int n = 1; n <= 3; ++n) {
+            const std::int32_t padded = compiler_.PaddedStrings(n);
+            if (options_.slotFile[n - 1].empty() || padded == 0) continue;
+            std::fprintf(stderr,
+                         "Warning: %s (slot %d): %d string%s with fewer bitmap values than "
+                         "BMLen, padded with zeros\n",
+                         options_.slotFile[n - 1].c_str(), n, padded, padded == 1 ? "" : "s");
+        }
         return ExitOk;
     }
 
@@ -251,7 +282,9 @@ class Session : public DownloadHost {
             return ExitBadInput;
         }
         if (int rc = connect(); rc != ExitOk) return rc;
+        activity_ = Activity::Download;
         main_.Downloadbtn_Click(*this);
+        activity_ = Activity::Other;
         int rc = ExitOk;
         if (state_.CommErrorCode == 0 && state_.DownloadStep == ModuleMain::kStepsDone) {
             rc = ExitOk;
@@ -311,6 +344,7 @@ class Session : public DownloadHost {
     ModuleMain main_;
     ConnectionHandlers handlers_;
     LanCompiler compiler_;
+    Activity activity_ = Activity::Other;
 };
 
 }  // namespace

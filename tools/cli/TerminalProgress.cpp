@@ -72,8 +72,10 @@ void TerminalMessages::showMessage(const std::string& text) {
     if (progress_) progress_->finishLine();
     last_ = text;
     ++count_;
-    std::fprintf(out_, "%s\n", text.c_str());
-    std::fflush(out_);
+    const bool result = std::find(results_.begin(), results_.end(), text) != results_.end();
+    std::FILE* to = result ? out_ : err_;
+    std::fprintf(to, "%s\n", text.c_str());
+    std::fflush(to);
 }
 
 }  // namespace tabsend::cli

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "shell/Seams.h"
 
@@ -41,16 +43,25 @@ class TerminalProgress : public ProgressView {
 };
 
 // Message boxes become lines on the error stream; the last one is kept for the exit status.
+// The message boxes on a terminal: the results named at construction go to `out`, every
+// other message (errors and warnings) to `err` (to `out` as well when no `err` is given).
 class TerminalMessages : public MessageSink {
   public:
-    TerminalMessages(std::FILE* out, TerminalProgress* progress) : out_(out), progress_(progress) {}
+    TerminalMessages(std::FILE* out, TerminalProgress* progress, std::FILE* err = nullptr,
+                     std::vector<std::string> results = {})
+        : out_(out),
+          err_(err != nullptr ? err : out),
+          progress_(progress),
+          results_(std::move(results)) {}
     void showMessage(const std::string& text) override;
     const std::string& last() const { return last_; }
     int count() const { return count_; }
 
   private:
     std::FILE* out_;
+    std::FILE* err_;
     TerminalProgress* progress_;
+    std::vector<std::string> results_;
     std::string last_;
     int count_ = 0;
 };

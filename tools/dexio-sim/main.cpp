@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "tools/sim/DexioModel.h"
@@ -39,11 +41,13 @@ bool installSignals() {
     return true;
 }
 
-void dump(const dexsim::DexioModel& model, const std::string& dir) {
-    if (dir.empty()) return;
+// False (and the reason told) when the dump could not be written.
+bool dump(const dexsim::DexioModel& model, const std::string& dir) {
+    if (dir.empty()) return true;
     std::string error;
-    if (!dexsim::writeDump(model, dir, error))
-        std::fprintf(stderr, "dexio-sim: %s\n", error.c_str());
+    if (dexsim::writeDump(model, dir, error)) return true;
+    std::fprintf(stderr, "dexio-sim: %s\n", error.c_str());
+    return false;
 }
 
 void logExchange(const dexsim::Exchange& ex) {
@@ -93,6 +97,17 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    if (!opt.dumpDir.empty()) {
+        // A dump folder that cannot be one is refused before anything is served.
+        std::error_code ec;
+        const auto st = std::filesystem::status(opt.dumpDir, ec);
+        if (std::filesystem::exists(st) && !std::filesystem::is_directory(st)) {
+            std::fprintf(stderr, "dexio-sim: --dump-dir %s is not a directory\n",
+                         opt.dumpDir.c_str());
+            return 2;
+        }
+    }
+
     dexsim::DexioModel model(opt.device);
     dexsim::PtyServer server(model, opt.pace);
     model.setObserver([&](const dexsim::Exchange& ex) {
@@ -124,6 +139,6 @@ int main(int argc, char** argv) {
         }
         return !stop;
     });
-    dump(model, opt.dumpDir);
-    return 0;
+    // The dump at exit is what a caller reads: a failure to write it is the exit status.
+    return dump(model, opt.dumpDir) ? 0 : 1;
 }

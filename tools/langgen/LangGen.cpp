@@ -1,7 +1,12 @@
 #include "tools/langgen/LangGen.h"
 
 #include <array>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
+#include <system_error>
 
 #include "tools/langgen/Font5x7.h"
 
@@ -11,7 +16,7 @@ namespace {
 
 constexpr std::int64_t kSlotAreaBytes = 0x80000;
 constexpr std::int32_t kMaxStrings = 32767;
-constexpr std::int32_t kMaxBitmap = 1000;  // 1000 bytes as 0xNN with commas fill 4999 chars
+constexpr std::int32_t kMaxBitmap = 1001;  // the largest bitmap a string can have
 
 // splitmix64: small, fast and the same everywhere.
 class Random {
@@ -228,6 +233,51 @@ std::string ToWindows1252(const std::string& utf8) {
         out += replacement;
     }
     return out;
+}
+
+std::vector<std::string> ReadTextLines(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (ec || !fs::exists(st)) {
+        throw std::invalid_argument("cannot read " + path + ": " +
+                                    (ec ? ec.message() : std::string("no such file")));
+    }
+    if (fs::is_directory(st))
+        throw std::invalid_argument(path + " is a directory, not a text file");
+    if (!fs::is_regular_file(st)) throw std::invalid_argument(path + " is not a regular file");
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::invalid_argument("cannot read " + path + ": " + std::strerror(errno));
+    std::vector<std::string> texts;
+    std::string line;
+    std::size_t lineNo = 1;
+    const auto endLine = [&] {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) {
+            if (texts.size() == 32767)
+                throw std::invalid_argument(path + " holds more than 32767 texts");
+            texts.push_back(std::move(line));
+        }
+        line.clear();
+        ++lineNo;
+    };
+    for (int c = in.get(); c != std::char_traits<char>::eof(); c = in.get()) {
+        if (c == '\n') {
+            endLine();
+            continue;
+        }
+        if (line.size() == kMaxTextLineBytes) {
+            throw std::invalid_argument(path + ": line " + std::to_string(lineNo) +
+                                        " is longer than " + std::to_string(kMaxTextLineBytes) +
+                                        " bytes");
+        }
+        line.push_back(static_cast<char>(c));
+    }
+    if (in.bad()) throw std::invalid_argument("cannot read " + path + ": " + std::strerror(errno));
+    endLine();
+    if (texts.empty())
+        throw std::invalid_argument(path + " holds no text (one per line is needed)");
+    return texts;
 }
 
 }  // namespace tabsend::langgen

@@ -35,6 +35,13 @@ std::vector<std::uint8_t> RenderText(const std::string& utf8);
 std::string RenderLanguageSource(const std::vector<std::string>& utf8Texts, std::int32_t code,
                                  const std::string& name, const std::string& version);
 
+// The non-empty lines of a UTF-8 text file (CR LF or LF), for RenderLanguageSource. Throws
+// std::invalid_argument with the reason when the path is not a readable regular file, when
+// a line is longer than kMaxTextLineBytes, or when it holds more than 32767 texts; it stops
+// reading at the first of these, so a file without line ends cannot make it grow unbounded.
+inline constexpr std::size_t kMaxTextLineBytes = 4096;
+std::vector<std::string> ReadTextLines(const std::string& path);
+
 // The text in Windows-1252 (characters outside it become '?').
 std::string ToWindows1252(const std::string& utf8);
 

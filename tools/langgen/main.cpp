@@ -9,7 +9,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <stdexcept>
@@ -74,13 +73,8 @@ int main(int argc, char** argv) {
         if (cp1252) o.name = tabsend::langgen::ToWindows1252(o.name);
         std::string out;
         if (args.count("--render")) {
-            std::ifstream in(args["--render"], std::ios::binary);
-            if (!in) throw std::invalid_argument("cannot read " + args["--render"]);
-            std::vector<std::string> texts;
-            for (std::string line; std::getline(in, line);) {
-                if (!line.empty() && line.back() == '\r') line.pop_back();
-                if (!line.empty()) texts.push_back(line);
-            }
+            const std::vector<std::string> texts =
+                tabsend::langgen::ReadTextLines(args["--render"]);
             out = tabsend::langgen::RenderLanguageSource(texts, o.code, o.name, o.version);
         } else {
             o.strings = static_cast<std::int32_t>(number("--strings", args["--strings"]));

@@ -108,6 +108,10 @@ std::string_view faultKindName(FaultKind kind) {
             return "late";
         case FaultKind::Split:
             return "split";
+        case FaultKind::Foreign:
+            return "foreign";
+        case FaultKind::Short:
+            return "short";
     }
     return "?";
 }
@@ -368,7 +372,22 @@ Reply DexioModel::shape(const Answer& answer, Exchange& ex, const std::array<dou
         ex.faults.push_back(FaultKind::WrongEcho);
         data[0] ^= 0x01;
     }
-    std::vector<std::uint8_t> bytes = tabsend::buildFrame(config_.address, answer.func, data);
+    // The two later faults draw only when they are in use, so a seed gives the same run as
+    // before whenever they are off.
+    const auto extraDraw = [this](const FaultRule& rule) {
+        return rule.probability > 0.0 ? static_cast<double>(rng_()) / 4294967296.0 : 1.0;
+    };
+    if (f.shortReply.enabled() && f.shortReply.fires(ex.number, extraDraw(f.shortReply)) &&
+        data.size() > 1) {
+        ex.faults.push_back(FaultKind::Short);
+        data.resize(1);
+    }
+    std::uint8_t from = config_.address;
+    if (f.foreign.enabled() && f.foreign.fires(ex.number, extraDraw(f.foreign))) {
+        ex.faults.push_back(FaultKind::Foreign);
+        from = f.foreignAddress;
+    }
+    std::vector<std::uint8_t> bytes = tabsend::buildFrame(from, answer.func, data);
     if (f.corrupt.fires(ex.number, draws[1])) {
         ex.faults.push_back(FaultKind::Corrupt);
         bytes.back() ^= 0xFF;

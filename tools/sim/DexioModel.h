@@ -117,6 +117,8 @@ enum class FaultKind : std::uint8_t {
     Corrupt,    // reply's CRC damaged
     Late,       // reply delayed by lateUs
     Split,      // reply cut in two by splitGapUs of silence
+    Foreign,    // reply sent from foreignAddress instead of the unit's address
+    Short,      // reply cut to its first data byte, CRC correct
 };
 std::string_view faultKindName(FaultKind kind);
 
@@ -127,6 +129,9 @@ struct FaultConfig {
     FaultRule wrongEcho;
     FaultRule split;
     FaultRule late;
+    FaultRule foreign;  // another device on the line answers in the unit's stead
+    FaultRule shortReply;
+    std::uint8_t foreignAddress = 7;
     std::uint8_t exceptionCode = kExDeviceFailure;  // of the exception fault
     std::int64_t splitGapUs = 30'000;               // longer than the host's 20 ms frame gap
     std::int64_t lateUs = 300'000;

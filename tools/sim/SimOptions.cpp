@@ -189,6 +189,11 @@ SimOptionsResult parseSimOptions(const std::vector<std::string>& args) {
         {"--late", probability(f.late)},
         {"--late-nth", nth(f.late)},
         {"--late-ms", duration(f.lateUs)},
+        {"--foreign", probability(f.foreign)},
+        {"--foreign-nth", nth(f.foreign)},
+        {"--foreign-address", code(f.foreignAddress)},
+        {"--short", probability(f.shortReply)},
+        {"--short-nth", nth(f.shortReply)},
         {"--stop-after",
          [&f](const std::string& v) {
              auto k = toUnsigned(v, UINT64_MAX);
@@ -275,6 +280,9 @@ from 1 over the frames the unit accepts; all random choices come from --seed):
   --split-gap-ms MS                       that silence (default 30)
   --late P / --late-nth LIST              answer late
   --late-ms MS                            by this much (default 300)
+  --foreign P / --foreign-nth LIST        answer from another address (a second device)
+  --foreign-address A                     that address (default 7)
+  --short P / --short-nth LIST            cut the reply to its first data byte
   --stop-after K        answer the first K requests, then nothing
   --refuse KIND         answer KIND with an exception (default code 4); repeatable
   --refuse-code C       exception code of refused requests

@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+#include <filesystem>
+#include <fstream>
 
 #include <chrono>
 #include <cstdio>
@@ -173,6 +175,40 @@ TEST_F(QtSerialPortOnPty, DeviceWithoutLineSettingsIsNoSerialPort) {
     EXPECT_FALSE(e.ok());
     EXPECT_NE(e.number, CommErrorNumber::BadSettings) << e.description;
     EXPECT_FALSE(port.isOpen());
+}
+
+// Every kind of path that is no serial port is refused with its path and what it is, never
+// as refused line settings (which would ask the user to re-connect the cable).
+TEST_F(QtSerialPortOnPty, PathsThatAreNoSerialPortSayWhatTheyAre) {
+    const std::string dir =
+        ::testing::TempDir() + "tabsend-port-kinds-" + std::to_string(::getpid());
+    std::filesystem::create_directories(dir);
+    const std::string file = dir + "/plain";
+    { std::ofstream(file) << "x"; }
+    const std::string fifo = dir + "/fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    struct Case {
+        std::string path;
+        CommErrorNumber number;
+        std::string says;
+    };
+    const Case cases[] = {
+        {dir + "/missing", CommErrorNumber::DeviceNotFound, "does not exist"},
+        {dir, CommErrorNumber::Other, "is a directory, not a serial device"},
+        {file, CommErrorNumber::Other, "is a regular file, not a serial device"},
+        {fifo, CommErrorNumber::Other, "is a FIFO, not a serial device"},
+        {"/dev/null", CommErrorNumber::Other, "not a serial device"},
+        {"/dev/urandom", CommErrorNumber::Other, "not a serial device"},
+    };
+    for (const Case& c : cases) {
+        QtSerialPort port;
+        const CommError e = port.open(c.path, "57600,e,8,1");
+        EXPECT_EQ(e.number, c.number) << c.path << ": " << e.description;
+        EXPECT_NE(e.description.find(c.path), std::string::npos) << e.description;
+        EXPECT_NE(e.description.find(c.says), std::string::npos) << e.description;
+        EXPECT_FALSE(port.isOpen());
+    }
+    std::filesystem::remove_all(dir);
 }
 
 TEST_F(QtSerialPortOnPty, SecondOpenOfTheSameDeviceIsBusy) {
