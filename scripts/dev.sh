@@ -21,7 +21,8 @@ cd "$here"
 jobs="$(nproc 2>/dev/null || echo 2)"
 
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev
-          libgtest-dev libgmock-dev fonts-dejavu-core xvfb xauth dpkg-dev file)
+          libgtest-dev libgmock-dev fonts-dejavu-core fonts-droid-fallback xvfb xauth dpkg-dev
+          file)
 # Clang with libFuzzer and the sanitizer runtimes; MinGW-w64 and Wine for the Windows core.
 clang_packages=(clang libclang-rt-14-dev llvm)
 windows_packages=(g++-mingw-w64-x86-64 wine wine64)
