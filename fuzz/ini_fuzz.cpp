@@ -22,9 +22,8 @@ bool sameName(std::string_view a, std::string_view b) {
 }
 
 // A value that a reader gives back unchanged: no blanks at its ends, no pair of quotes
-// around it, short enough not to be cut.
+// around it.
 bool readsBackAsIs(std::string_view v) {
-    if (v.size() > tabsend::kIniValueMax) return false;
     if (!v.empty() && (tabsend::isIniBlank(v.front()) || tabsend::isIniBlank(v.back()))) {
         return false;
     }
@@ -46,9 +45,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view otherKey = in.textUntil('\0');
 
     IniDocument doc = IniDocument::parse(text);
-    require(doc.serialize() == text);
+    // A leading UTF-8 byte order mark is dropped by the reader and not written back (a
+    // rewrite loses it); everything after it comes back byte for byte.
+    const std::string_view bom = "\xEF\xBB\xBF";
+    const std::string_view body = text.substr(0, 3) == bom ? text.substr(3) : text;
+    require(doc.serialize() == body);
     const std::string before = doc.get(section, key);
-    require(before.size() <= tabsend::kIniValueMax);
     require(doc.value(section, key) == before);
     require(!before.empty() <= doc.contains(section, key));
     const std::string otherBefore = doc.get(otherSection, otherKey);
@@ -65,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(again.get(section, key) == doc.get(section, key));
         require(again.get(otherSection, otherKey) == doc.get(otherSection, otherKey));
     } else {
-        require(doc.serialize() == text);  // a refused write changes nothing
+        require(doc.serialize() == body);  // a refused write changes nothing
     }
     return 0;
 }
