@@ -6,6 +6,10 @@
 namespace tabsend {
 
 namespace {
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+}  // namespace
+
+namespace {
 
 constexpr char lowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
@@ -79,8 +83,12 @@ IniDocument::Line IniDocument::classify(std::string text, Eol eol) {
 
 IniDocument IniDocument::parse(std::string_view bytes) {
     IniDocument doc;
-    // Many editors start a UTF-8 file with a byte-order mark; it is no part of the text.
-    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+    // Many editors start a UTF-8 file with a byte-order mark; it is no part of the text, and
+    // a rewrite keeps it.
+    if (bytes.starts_with(kByteOrderMark)) {
+        bytes.remove_prefix(kByteOrderMark.size());
+        doc.byteOrderMark_ = true;
+    }
     const std::size_t n = bytes.size();
     std::size_t pos = 0;
     while (pos < n) {
@@ -222,7 +230,8 @@ std::string IniDocument::serialize() const {
         for (const Line& l : s.tail) total += l.text.size() + 2;
     }
     std::string out;
-    out.reserve(total);
+    out.reserve(total + kByteOrderMark.size());
+    if (byteOrderMark_) out += kByteOrderMark;
     const auto put = [&out](const Line& l) {
         out += l.text;
         switch (l.eol) {

@@ -99,6 +99,8 @@ class IniDocument {
     void ensureLastLineEnded();
 
     std::vector<Section> sections_;  // sections_[0]: lines before the first section line
+    // The text began with a UTF-8 byte-order mark: no part of the text, but written back.
+    bool byteOrderMark_ = false;
     std::unordered_map<std::string, std::uint32_t, IniNameHash, IniNameEqual> sectionIndex_;
 };
 

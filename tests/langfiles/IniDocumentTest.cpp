@@ -123,6 +123,22 @@ TEST(IniBom, ALeadingUtf8ByteOrderMarkIsSkipped) {
     EXPECT_EQ(inside.get("A", "k"), "\xEF\xBB\xBFx");
 }
 
+// A rewrite keeps the mark, so the file stays as its editor wrote it; a second mark right
+// after the first is text of the first line and comes back too (found by the INI fuzzer).
+TEST(IniBom, ARewriteKeepsTheMark) {
+    for (const std::string& text :
+         {std::string("\xEF\xBB\xBF[A]\r\nk=v\r\n"),
+          std::string("\xEF\xBB\xBF\xEF\xBB\xBF\0A\r\n", 11), std::string("[A]\r\nk=v\r\n")}) {
+        IniDocument doc = IniDocument::parse(text);
+        EXPECT_EQ(doc.serialize(), text);
+        ASSERT_TRUE(doc.set("A", "n", "1"));
+        const std::string written = doc.serialize();
+        EXPECT_EQ(written.starts_with("\xEF\xBB\xBF"), text.starts_with("\xEF\xBB\xBF"));
+        EXPECT_EQ(IniDocument::parse(written).serialize(), written);
+        EXPECT_EQ(IniDocument::parse(written).get("A", "n"), "1");
+    }
+}
+
 // ---- Editing ----
 
 // New keys go after the last entry of their section, in front of the blank and comment
