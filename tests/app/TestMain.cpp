@@ -3,19 +3,11 @@
 
 #include <QApplication>
 
-#include <QDir>
-#include <QTemporaryDir>
-#include <cstdlib>
 #include "app/ToolFont.h"
+#include "tests/support/OffscreenQt.h"
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir runtimeDir;
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && runtimeDir.isValid()) {
-        QFile::setPermissions(runtimeDir.path(),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
-    }
+    tabsend::testkit::OffscreenQt offscreen;
     QApplication app(argc, argv);
     tabsend::UseToolFont();
     ::testing::InitGoogleTest(&argc, argv);

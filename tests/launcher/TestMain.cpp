@@ -2,17 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QFile>
-#include <QTemporaryDir>
+
+#include "tests/support/OffscreenQt.h"
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir runtimeDir;
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && runtimeDir.isValid()) {
-        QFile::setPermissions(runtimeDir.path(),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
-    }
+    tabsend::testkit::OffscreenQt offscreen;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Startup"));
     ::testing::InitGoogleTest(&argc, argv);
