@@ -330,7 +330,6 @@ void Form1::showSlotBoxes(int n) {
 
 void Form1::showSlotBoxes() {
     for (int n = 1; n <= 3; ++n) showSlotBoxes(n);
-    ReadCur->setEnabled(compiler_.RestoreEnabled());
 }
 
 void Form1::Select_Click(int n) {
@@ -367,7 +366,7 @@ void Form1::Setbtn_Click() {
     Setbtn->setEnabled(false);
     lockWindow(true);
     compiler_.Compile();
-    for (int n = 1; n <= 3; ++n) showSlotBoxes(n);
+    showSlotBoxes();
     if (compiler_.RestoreEnabled()) ReadCur->setEnabled(true);
     Setbtn->setEnabled(true);
     lockWindow(false);
@@ -375,7 +374,7 @@ void Form1::Setbtn_Click() {
 
 void Form1::ReadCur_Click() {
     compiler_.Restore();
-    for (int n = 1; n <= 3; ++n) showSlotBoxes(n);
+    showSlotBoxes();
 }
 
 void Form1::refreshLocked() {
